@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds and runs every test: unit tests headless, integration tests under
+# xvfb-run, then the unit tests again under AddressSanitizer+UBSan and
+# ThreadSanitizer. QV_TEST_CONFIGS limits the configurations
+# (for instance QV_TEST_CONFIGS=debug).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+configs=${QV_TEST_CONFIGS:-"debug asan tsan"}
+jobs=$(nproc)
+status=0
+
+# The format check is part of the tests: unformatted code fails the run.
+if ! scripts/format.sh --check; then
+  echo "clang-format: some files are not formatted (run scripts/format.sh)"
+  status=1
+fi
+
+for config in $configs; do
+  echo "=== $config ==="
+  cmake --preset "$config" >/dev/null
+  cmake --build --preset "$config" -j "$jobs"
+  if [ "$config" = debug ]; then
+    ctest --test-dir "build/$config" -L unit --output-on-failure -j "$jobs" || status=1
+    xvfb-run -a -s "-screen 0 1280x1024x24" \
+      ctest --test-dir "build/$config" -L integration --output-on-failure || status=1
+  else
+    ctest --test-dir "build/$config" -L unit --output-on-failure -j "$jobs" || status=1
+  fi
+done
+exit $status
