@@ -1,0 +1,31 @@
+// The operating-system services the toolkit and the components stand on, each
+// behind a small interface. The program entry wires the real backends (Qt and
+// Linux); tests wire the doubles of platform/fake.
+#pragma once
+
+namespace qv::platform {
+
+class IEventLoop;
+class IWindowSystem;
+class IDialogs;
+class IRegistryStore;
+class IFileSystem;
+class ILocale;
+class ISystemInfo;
+class IFontEngine;
+
+struct Services {
+  IEventLoop* loop = nullptr;
+  IWindowSystem* windows = nullptr;  // null: headless, controls have no native peers
+  IDialogs* dialogs = nullptr;
+  IRegistryStore* registry = nullptr;
+  IFileSystem* files = nullptr;
+  ILocale* locale = nullptr;
+  ISystemInfo* system = nullptr;
+  IFontEngine* fonts = nullptr;
+};
+
+// The process-wide wiring. Set once by the program entry or a test fixture.
+Services& Current();
+
+}  // namespace qv::platform

@@ -1,0 +1,18 @@
+// Facts about the running process and its user.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace qv::platform {
+
+class ISystemInfo {
+ public:
+  virtual ~ISystemInfo() = default;
+  // Login name of the user that runs the process; nullopt when it cannot be had.
+  virtual std::optional<std::string> LoginName() const = 0;
+  // Full path of the running executable.
+  virtual std::string ExecutablePath() const = 0;
+};
+
+}  // namespace qv::platform
