@@ -1,0 +1,106 @@
+// Colours: 32-bit values laid out 0x00BBGGRR (red in the low byte). A value with
+// the top bit set names an entry of the colour scheme (0x80000000 + index) and is
+// resolved to RGB only when something is drawn with it, so a scheme change shows
+// at the next paint.
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+using TColor = std::uint32_t;
+
+constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return static_cast<TColor>(r) | (static_cast<TColor>(g) << 8) | (static_cast<TColor>(b) << 16);
+}
+constexpr std::uint8_t GetRValue(TColor c) {
+  return static_cast<std::uint8_t>(c & 0xFF);
+}
+constexpr std::uint8_t GetGValue(TColor c) {
+  return static_cast<std::uint8_t>((c >> 8) & 0xFF);
+}
+constexpr std::uint8_t GetBValue(TColor c) {
+  return static_cast<std::uint8_t>((c >> 16) & 0xFF);
+}
+
+// Named colours with their customary values.
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clMaroon = 0x000080;
+constexpr TColor clGreen = 0x008000;
+constexpr TColor clOlive = 0x008080;
+constexpr TColor clNavy = 0x800000;
+constexpr TColor clPurple = 0x800080;
+constexpr TColor clTeal = 0x808000;
+constexpr TColor clGray = 0x808080;
+constexpr TColor clSilver = 0xC0C0C0;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clLime = 0x00FF00;
+constexpr TColor clYellow = 0x00FFFF;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clFuchsia = 0xFF00FF;
+constexpr TColor clAqua = 0xFFFF00;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clLtGray = clSilver;
+constexpr TColor clDkGray = clGray;
+constexpr TColor clMoneyGreen = 0xC0DCC0;
+constexpr TColor clSkyBlue = 0xF0CAA6;
+constexpr TColor clCream = 0xF0FBFF;
+constexpr TColor clMedGray = 0xA4A0A0;
+// "No colour" and "the default of whoever draws"; neither is ever drawn as such.
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clDefault = 0x20000000;
+
+// Colour scheme entries.
+constexpr TColor kSystemColorFlag = 0x80000000;
+constexpr int kSystemColorCount = 31;
+constexpr TColor SystemColor(int index) {
+  return kSystemColorFlag | static_cast<TColor>(index);
+}
+constexpr bool IsSystemColor(TColor c) {
+  return (c & kSystemColorFlag) != 0;
+}
+
+constexpr TColor clScrollBar = SystemColor(0);
+constexpr TColor clBackground = SystemColor(1);
+constexpr TColor clActiveCaption = SystemColor(2);
+constexpr TColor clInactiveCaption = SystemColor(3);
+constexpr TColor clMenu = SystemColor(4);
+constexpr TColor clWindow = SystemColor(5);
+constexpr TColor clWindowFrame = SystemColor(6);
+constexpr TColor clMenuText = SystemColor(7);
+constexpr TColor clWindowText = SystemColor(8);
+constexpr TColor clCaptionText = SystemColor(9);
+constexpr TColor clActiveBorder = SystemColor(10);
+constexpr TColor clInactiveBorder = SystemColor(11);
+constexpr TColor clAppWorkSpace = SystemColor(12);
+constexpr TColor clHighlight = SystemColor(13);
+constexpr TColor clHighlightText = SystemColor(14);
+constexpr TColor clBtnFace = SystemColor(15);
+constexpr TColor clBtnShadow = SystemColor(16);
+constexpr TColor clGrayText = SystemColor(17);
+constexpr TColor clBtnText = SystemColor(18);
+constexpr TColor clInactiveCaptionText = SystemColor(19);
+constexpr TColor clBtnHighlight = SystemColor(20);
+constexpr TColor cl3DDkShadow = SystemColor(21);
+constexpr TColor cl3DLight = SystemColor(22);
+constexpr TColor clInfoText = SystemColor(23);
+constexpr TColor clInfoBk = SystemColor(24);
+constexpr TColor clHotLight = SystemColor(26);
+constexpr TColor clGradientActiveCaption = SystemColor(27);
+constexpr TColor clGradientInactiveCaption = SystemColor(28);
+constexpr TColor clMenuHighlight = SystemColor(29);
+constexpr TColor clMenuBar = SystemColor(30);
+
+// The RGB value a colour stands for right now: scheme entries are looked up in the
+// current scheme (an index outside it gives black), every other value is returned
+// as it is.
+TColor ColorToRGB(TColor color);
+
+// Replaces one entry of the process-wide colour scheme (the program entry may
+// install the desktop's colours). Out-of-range indexes are ignored. Safe to call
+// from any thread; a paint in progress may see the old or the new value.
+void SetSystemColor(int index, TColor rgb);
+// Puts the built-in scheme back (tests that changed it call this).
+void ResetSystemColors();
+
+}  // namespace qv

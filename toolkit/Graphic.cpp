@@ -1,0 +1,68 @@
+#include "toolkit/Graphic.h"
+
+#include <cxxabi.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <typeinfo>
+
+#include "toolkit/SysUtils.h"
+
+namespace qv {
+
+void TGraphic::SetTransparent(bool value) {
+  if (value == transparent_) return;
+  transparent_ = value;
+  Changed();
+}
+
+void TGraphic::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void TGraphic::LoadFromFile(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) {
+    throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  }
+  LoadFromStream(in);
+}
+
+void TGraphic::SaveToFile(const std::string& fileName) {
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    throw EFOpenError(Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  }
+  SaveToStream(out);
+  out.flush();
+  if (!out) throw EWriteError(Format("Error writing file \"%s\"", fileName.c_str()));
+}
+
+void TGraphic::Assign(const TGraphic* source) {
+  if (source != nullptr && source->AssignTo(*this)) return;
+  AssignError(source);
+}
+
+bool TGraphic::AssignTo(TGraphic&) const {
+  return false;
+}
+
+std::string TGraphic::GraphicClassName() const {
+  const char* mangled = typeid(*this).name();
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  std::string name = (status == 0 && demangled != nullptr) ? demangled : mangled;
+  std::free(demangled);
+  // Messages name the class as the program knows it, without the namespace.
+  const auto colon = name.rfind("::");
+  return colon == std::string::npos ? name : name.substr(colon + 2);
+}
+
+void TGraphic::AssignError(const TGraphic* source) const {
+  const std::string from = source != nullptr ? source->GraphicClassName() : std::string("nil");
+  throw EConvertError(Format("Cannot assign a %s to a %s", from.c_str(), GraphicClassName().c_str()));
+}
+
+}  // namespace qv
