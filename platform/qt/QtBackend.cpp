@@ -1,0 +1,48 @@
+#include "platform/qt/QtBackend.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+
+#include "platform/Services.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtWindowSystem.h"
+
+namespace qv::platform::qt {
+
+QtBackend::QtBackend(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
+  // The program ends when it says so: its form hides to the tray, and a
+  // message box closed while the form is hidden must not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  loop_ = std::make_unique<QtEventLoop>();
+  windows_ = std::make_unique<QtWindowSystem>();
+  dialogs_ = std::make_unique<QtDialogs>();
+}
+
+QtBackend::~QtBackend() {
+  dialogs_.reset();
+  windows_.reset();
+  loop_.reset();
+  // Widgets of peers destroyed inside handlers wait for a deferred delete.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  app_.reset();
+}
+
+IEventLoop& QtBackend::Loop() {
+  return *loop_;
+}
+IWindowSystem& QtBackend::Windows() {
+  return *windows_;
+}
+IDialogs& QtBackend::Dialogs() {
+  return *dialogs_;
+}
+
+void QtBackend::Install(Services& services) {
+  services.loop = loop_.get();
+  services.windows = windows_.get();
+  services.dialogs = dialogs_.get();
+}
+
+}  // namespace qv::platform::qt

@@ -1,0 +1,44 @@
+// The Qt backend in one piece: the application object and the event loop,
+// window system and dialogs built on it. The program entry creates one, first
+// thing, and destroys it last, after every form.
+#pragma once
+
+#include <memory>
+
+namespace qv::platform {
+class IEventLoop;
+class IWindowSystem;
+class IDialogs;
+struct Services;
+}  // namespace qv::platform
+
+class QApplication;
+
+namespace qv::platform::qt {
+
+class QtEventLoop;
+class QtWindowSystem;
+class QtDialogs;
+
+class QtBackend {
+ public:
+  // `argc` and `argv` must outlive the backend (Qt keeps referring to them).
+  QtBackend(int& argc, char** argv);
+  ~QtBackend();
+  QtBackend(const QtBackend&) = delete;
+  QtBackend& operator=(const QtBackend&) = delete;
+
+  IEventLoop& Loop();
+  IWindowSystem& Windows();
+  IDialogs& Dialogs();
+  // Wires the loop, the window system and the dialogs into `services`.
+  void Install(Services& services);
+
+ private:
+  std::unique_ptr<QApplication> app_;
+  std::unique_ptr<QtEventLoop> loop_;
+  std::unique_ptr<QtWindowSystem> windows_;
+  std::unique_ptr<QtDialogs> dialogs_;
+};
+
+}  // namespace qv::platform::qt

@@ -1,0 +1,78 @@
+#include "platform/qt/QtWindowSystem.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QWidget>
+
+#include "platform/qt/QtPeers.h"
+
+namespace qv::platform::qt {
+
+namespace {
+
+// What a separator entry's caption is, as in the Windows menu templates.
+constexpr char kSeparatorCaption[] = "-";
+
+QRect PrimaryScreenGeometry() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->geometry() : QRect();
+}
+
+}  // namespace
+
+std::unique_ptr<IWindowPeer> QtWindowSystem::CreatePeer(PeerKind kind, IWindowPeer* parent,
+                                                        IPeerEvents* events) {
+  return CreateQtPeer(kind, parent, events);
+}
+
+int QtWindowSystem::ScreenWidth() const {
+  return PrimaryScreenGeometry().width();
+}
+
+int QtWindowSystem::ScreenHeight() const {
+  return PrimaryScreenGeometry().height();
+}
+
+void QtWindowSystem::SetApplicationTitle(const std::string& latin1Title) {
+  // The application name, not the display name: Qt appends a display name to
+  // every window title on X11, and other programs find our form by its exact
+  // caption. The name still labels untitled windows and dialogs.
+  QCoreApplication::setApplicationName(QString::fromLatin1(latin1Title));
+}
+
+int QtWindowSystem::PopupMenu(IWindowPeer* owner, int x, int y, const std::vector<MenuEntry>& entries) {
+  if (entries.empty()) return -1;
+  QMenu menu;
+  std::vector<QAction*> actions;
+  actions.reserve(entries.size());
+  for (const MenuEntry& entry : entries) {
+    if (entry.caption == kSeparatorCaption) {
+      actions.push_back(menu.addSeparator());
+      continue;
+    }
+    QAction* action = menu.addAction(QString::fromLatin1(entry.caption));
+    action->setEnabled(entry.enabled);
+    if (entry.checked) {
+      action->setCheckable(true);
+      action->setChecked(true);
+    }
+    actions.push_back(action);
+  }
+  QWidget* widget = WidgetOf(owner);
+  const QPoint at = widget != nullptr ? widget->mapToGlobal(QPoint(x, y)) : QPoint(x, y);
+  QAction* chosen = nullptr;
+  {
+    // Runs a nested loop: peers destroyed meanwhile must keep their widgets.
+    const DeferWidgetDeletion keepWidgets;
+    chosen = menu.exec(at);
+  }
+  if (chosen == nullptr || chosen->isSeparator()) return -1;
+  for (size_t i = 0; i < actions.size(); ++i)
+    if (actions[i] == chosen) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace qv::platform::qt
