@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick
-  locales clang-format
+  locales clang-format fonts-liberation2
 )
 
 missing=()

@@ -1,0 +1,189 @@
+// The main window: start-up, settings, event log and the watches.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "platform/Locale.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Forms.h"
+#include "toolkit/Menus.h"
+#include "toolkit/StdCtrls.h"
+#include "toolkit/Timer.h"
+
+namespace qv {
+
+class TTessalyReg;
+class TSpinEdit;
+class TExplorerButton;
+class TKZTransImage;
+class TOnlyIfRunning;
+
+class TForm1 : public TForm {
+ public:
+  // Creates every component from the stored layout, then runs FormCreate.
+  explicit TForm1(TComponent* owner);
+  ~TForm1() override;
+
+  // --- program-wide state ---------------------------------------------------
+  std::string ProgramDir;
+  std::string SysLogPath;
+  std::string VersionBanner;
+  bool AppFound = false;
+  bool Connected = false;
+  std::int32_t WatchedLogSize = 0;
+  bool RestorePending = false;
+  std::int32_t SavedLeft = 0, SavedTop = 0;
+  std::int32_t SavedPingInterval = 0;
+  // Drag state of the borderless window.
+  bool Dragging = false;
+  std::int32_t DragStartX = 0, DragStartY = 0, DragLeft = 0, DragTop = 0;
+
+  // --- event log --------------------------------------------------------------
+  // Safe from any thread; lines keep the order of the calls.
+  void LogEvent(const std::string& message);
+  void AppendToSysLog(const std::string& line);
+
+  // --- handlers wired by the layout -------------------------------------------
+  void FormCreate(TObject* Sender);
+  void ExplorerButton4Click(TObject* Sender);  // "Watch": hide the panel and save
+  void ExplorerButton1Click(TObject* Sender);  // "X": confirmed shutdown
+  void Timer4Timer(TObject* Sender);           // heartbeat
+  void Timer1Timer(TObject* Sender);           // watch timer
+  void Timer3Timer(TObject* Sender);           // ping timer
+  void pingintervaltimeChange(TObject* Sender);
+  void Edit2Change(TObject* Sender);
+  void PingActiveClick(TObject* Sender);
+  void colorsbuttonClick(TObject* Sender);
+
+  // Renews the window's size and outline from the picture it shows.
+  void RenewOutline();
+
+  // --- components, in form order ----------------------------------------------
+  TKZTransImage* KZTransImage1 = nullptr;
+  TImage* fullsize = nullptr;
+  TImage* smallsize = nullptr;
+  TImage* bonussize = nullptr;
+  TExplorerButton* colorsbutton = nullptr;
+  TExplorerButton* ExplorerButton4 = nullptr;
+  TExplorerButton* ExplorerButton3 = nullptr;
+  TExplorerButton* OfficeButton2 = nullptr;
+  TExplorerButton* ExplorerButton2 = nullptr;
+  TExplorerButton* ExplorerButton1 = nullptr;
+  TLabel* Label3 = nullptr;
+  TImage* Image2 = nullptr;
+  TLabel* Label14 = nullptr;
+  TListBox* ListBox1 = nullptr;
+  TListBox* ListBox2 = nullptr;
+  TImage* Image3 = nullptr;
+  TLabel* Label1 = nullptr;
+  TLabel* icmpinfo = nullptr;
+  TPanel* Panel12 = nullptr;
+  TLabel* Label16 = nullptr;
+  TCheckBox* PingActive = nullptr;
+  TCheckBox* AppMonitorActive = nullptr;
+
+  // Settings panel.
+  TPanel* opts = nullptr;
+  TImage* Image1 = nullptr;
+  TPanel* Panel15 = nullptr;
+  TPanel* Panel18 = nullptr;
+  TEdit* Edit2 = nullptr;
+  TSpinEdit* SpinEdit1 = nullptr;
+  TPanel* Panel2 = nullptr;  // "Exec PGM"
+  TLabel* Label4 = nullptr;  // "this program: --->"
+  TEdit* Edit1 = nullptr;
+  TPanel* Panel6 = nullptr;
+  TExplorerButton* ExplorerButton5 = nullptr;
+  TLabel* Label15 = nullptr;
+  TEdit* testurl = nullptr;
+  TPanel* Panel8 = nullptr;
+  TEdit* Edit3 = nullptr;
+  TPanel* Panel7 = nullptr;
+  TPanel* Panel25 = nullptr;
+  TCheckBox* ipalarmsound = nullptr;
+  TPanel* Panel14 = nullptr;
+  TEdit* ipalarm = nullptr;
+  TPanel* Panel23 = nullptr;
+  TEdit* edIpAddr = nullptr;
+  TCheckBox* pingsound = nullptr;
+  TPanel* Panel19 = nullptr;
+  TEdit* pingfile = nullptr;
+  TPanel* Panel20 = nullptr;
+  TSpinEdit* pingintervaltime = nullptr;
+  TCheckBox* pongsound = nullptr;
+  TPanel* Panel21 = nullptr;
+  TEdit* pongfile = nullptr;
+  TPanel* Panel22 = nullptr;
+  TCheckBox* RandomTimer = nullptr;
+  TEdit* logfile = nullptr;
+  TPanel* Panel9 = nullptr;
+  TPanel* Panel11 = nullptr;
+  TEdit* Edit4 = nullptr;
+  TPanel* Panel10 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TEdit* reconsound = nullptr;
+  TPanel* reconsnd = nullptr;
+  TImage* green = nullptr;
+  TImage* red = nullptr;
+  TPanel* Button1 = nullptr;
+
+  // Non-visual components.
+  TTimer* Timer1 = nullptr;
+  TTimer* Timer3 = nullptr;
+  TTimer* randomizertimer = nullptr;
+  TTimer* Timer2 = nullptr;
+  TTimer* Timer4 = nullptr;
+  TTessalyReg* TessalyReg1 = nullptr;
+  TOnlyIfRunning* OnlyIfRunning1 = nullptr;
+  TOpenDialog* OpenDialog1 = nullptr;
+  TOpenDialog* OpenDialog2 = nullptr;
+  TOpenDialog* OpenDialog3 = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  TPopupMenu* PopupMenu2 = nullptr;
+
+ private:
+  void CreateLayout();        // the stored form description (Unit1Layout.cpp)
+  void LoadSettings();        // start-up step 8
+  void SaveSettings();        // the guarded block of the save
+  void MeasureWatchedLog();   // start-up step 10
+  void OpenSysLog();          // start-up step 2
+
+  // Queued event log lines: taken in call order from any thread, written to the
+  // list and the file on the GUI thread only.
+  struct PendingLine {
+    std::string listLine;
+    std::string fileLine;
+  };
+  PendingLine StampLine(const std::string& message) const;
+  void DrainLog();
+  void WriteLogLine(const PendingLine& line);
+
+  std::mutex logMutex_;
+  std::deque<PendingLine> logQueue_;
+  bool draining_ = false;  // GUI thread only
+  platform::TimeDateFormats formats_;  // read once at start
+};
+
+// The directory part of the executable's path, ending in "/".
+std::string ProgramDirOf(const std::string& executablePath);
+
+// The main window, set before its creation handler runs.
+extern TForm1* Form1;
+
+// Defaults of the settings and the product's fixed texts.
+namespace defaults {
+inline constexpr const char* kVersionBanner = "Quorvane Rel. 3.6";
+inline constexpr const char* kSysLogName = "quorvane.log";
+// Reachability-check hosts and a public resolver address (see README).
+inline constexpr const char* kTestHost = "connectivity-check.ubuntu.com";
+inline constexpr const char* kPingHost = "nmcheck.gnome.org";
+inline constexpr const char* kPingAddress = "9.9.9.9";
+inline constexpr const char* kWebAddress = "www.quorvane.example";
+inline constexpr const char* kWebUrl = "https://www.quorvane.example/";
+}  // namespace defaults
+
+}  // namespace qv
