@@ -8,11 +8,10 @@
 // depends on files beside the executable.
 #define QV_STR2(x) #x
 #define QV_STR(x) QV_STR2(x)
-#define QV_EMBED(symbol, file)                                           \
-  __asm__(".section .rodata\n.balign 16\n.global " #symbol "_begin\n" #symbol \
-          "_begin:\n.incbin \"" QV_STR(QV_PICTURE_DIR) "/" file "\"\n.global " #symbol "_end\n" #symbol \
-          "_end:\n.previous\n");                                         \
-  extern "C" const std::uint8_t symbol##_begin[];                        \
+#define QV_EMBED(symbol, file)                                                                              \
+  __asm__(".section .rodata\n.balign 16\n.global " #symbol "_begin\n" #symbol "_begin:\n.incbin \"" QV_STR( \
+      QV_PICTURE_DIR) "/" file "\"\n.global " #symbol "_end\n" #symbol "_end:\n.previous\n");               \
+  extern "C" const std::uint8_t symbol##_begin[];                                                           \
   extern "C" const std::uint8_t symbol##_end[];
 
 QV_EMBED(qv_pic_fullsize, "fullsize.bmp")

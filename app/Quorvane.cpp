@@ -1,8 +1,8 @@
 // Program entry: wires the real backends and runs the main window.
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <memory>
+#include <string>
 
 #include "app/Unit1.h"
 #include "platform/Dialogs.h"

@@ -70,7 +70,9 @@ TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
 }
 
-void TForm1::RenewOutline() { KZTransImage1->UpdateShape(); }
+void TForm1::RenewOutline() {
+  KZTransImage1->UpdateShape();
+}
 
 // --- start-up --------------------------------------------------------------------
 
@@ -85,7 +87,8 @@ void TForm1::OpenSysLog() {
   if (attempt().Ok()) return;
   Application->MessageBox("Error during open SYSLOG", Application->Title(), platform::kMbOk);
   const platform::FileStatus again = attempt();
-  if (!again.Ok()) throw EInOutError(Format("Cannot create %s: %s", SysLogPath.c_str(), again.message.c_str()));
+  if (!again.Ok())
+    throw EInOutError(Format("Cannot create %s: %s", SysLogPath.c_str(), again.message.c_str()));
 }
 
 void TForm1::FormCreate(TObject*) {
@@ -138,9 +141,10 @@ void TForm1::FormCreate(TObject*) {
 }
 
 void TForm1::LoadSettings() {
-  TControl* targets[] = {pingintervaltime, ipalarmsound, pongsound, pingsound, Edit2,    reconsound,
-                         testurl,          ipalarm,      edIpAddr,  Edit3,     Edit1,    logfile,
-                         pingfile,         pongfile,     Edit4,     SpinEdit1, AppMonitorActive, PingActive};
+  TControl* targets[] = {
+      pingintervaltime, ipalarmsound, pongsound, pingsound, Edit2,    reconsound, testurl, ipalarm,
+      edIpAddr,         Edit3,        Edit1,     logfile,   pingfile, pongfile,   Edit4,   SpinEdit1,
+      AppMonitorActive, PingActive};
   static_assert(std::size(kSettings) == 18);
   for (size_t i = 0; i < std::size(kSettings); ++i) {
     const SettingRow& row = kSettings[i];
@@ -177,8 +181,8 @@ void TForm1::MeasureWatchedLog() {
   bool measured = false;
   std::int64_t size = 0;
   if (files != nullptr) {
-    auto opened = files->Open(path, platform::kGenericRead | platform::kGenericWrite, platform::kFileShareRead,
-                              platform::kOpenExisting);
+    auto opened = files->Open(path, platform::kGenericRead | platform::kGenericWrite,
+                              platform::kFileShareRead, platform::kOpenExisting);
     if (opened.Ok()) {
       auto got = files->Size(opened.value);
       const platform::FileStatus closed = files->Close(opened.value);
@@ -201,9 +205,9 @@ void TForm1::MeasureWatchedLog() {
 void TForm1::SaveSettings() {
   TessalyReg1->SetOpened(true);
   const std::pair<const char*, TControl*> texts[] = {
-      {"logsound", Edit4}, {"reconsound", reconsound}, {"WatchAppCaption", Edit2}, {"URL", edIpAddr},
-      {"Execute", Edit1},  {"Sound", Edit3},           {"log", logfile},           {"pingfile", pingfile},
-      {"pongfile", pongfile}, {"ipalarm", ipalarm},    {"testurl", testurl},
+      {"logsound", Edit4},    {"reconsound", reconsound}, {"WatchAppCaption", Edit2}, {"URL", edIpAddr},
+      {"Execute", Edit1},     {"Sound", Edit3},           {"log", logfile},           {"pingfile", pingfile},
+      {"pongfile", pongfile}, {"ipalarm", ipalarm},       {"testurl", testurl},
   };
   for (const auto& [name, control] : texts) TessalyReg1->WriteString(name, control->Text());
   TessalyReg1->WriteInteger("interval", SpinEdit1->Value());
@@ -231,8 +235,8 @@ void TForm1::ExplorerButton1Click(TObject* Sender) {
   Timer3->SetInterval(0);
   SetFormStyle(TFormStyle::fsNormal);
   RenewOutline();
-  const int answer = Application->MessageBox("Sure you want to stop monitoring ?", "Confirm Monitoring Shutdown",
-                                             platform::kMbOkCancel);
+  const int answer = Application->MessageBox("Sure you want to stop monitoring ?",
+                                             "Confirm Monitoring Shutdown", platform::kMbOkCancel);
   if (answer == platform::kIdOk) {
     ExplorerButton4Click(Sender);
     Timer3->SetInterval(0);
@@ -245,7 +249,9 @@ void TForm1::ExplorerButton1Click(TObject* Sender) {
 
 // --- handlers that later watches complete ------------------------------------------
 
-void TForm1::colorsbuttonClick(TObject*) { opts->Show(); }
+void TForm1::colorsbuttonClick(TObject*) {
+  opts->Show();
+}
 
 void TForm1::pingintervaltimeChange(TObject*) {
   const unsigned ms = static_cast<unsigned>(pingintervaltime->Value()) * 1000u;

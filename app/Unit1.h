@@ -146,11 +146,11 @@ class TForm1 : public TForm {
   TPopupMenu* PopupMenu2 = nullptr;
 
  private:
-  void CreateLayout();        // the stored form description (Unit1Layout.cpp)
-  void LoadSettings();        // start-up step 8
-  void SaveSettings();        // the guarded block of the save
-  void MeasureWatchedLog();   // start-up step 10
-  void OpenSysLog();          // start-up step 2
+  void CreateLayout();       // the stored form description (Unit1Layout.cpp)
+  void LoadSettings();       // start-up step 8
+  void SaveSettings();       // the guarded block of the save
+  void MeasureWatchedLog();  // start-up step 10
+  void OpenSysLog();         // start-up step 2
 
   // Queued event log lines: taken in call order from any thread, written to the
   // list and the file on the GUI thread only.
@@ -164,7 +164,7 @@ class TForm1 : public TForm {
 
   std::mutex logMutex_;
   std::deque<PendingLine> logQueue_;
-  bool draining_ = false;  // GUI thread only
+  bool draining_ = false;              // GUI thread only
   platform::TimeDateFormats formats_;  // read once at start
 };
 

@@ -10,7 +10,8 @@
 namespace qv {
 
 namespace {
-constexpr const char* kListFullNotice = "GETLOG* short on memory, log flush forced, log still complete on file ";
+constexpr const char* kListFullNotice =
+    "GETLOG* short on memory, log flush forced, log still complete on file ";
 }
 
 TForm1::PendingLine TForm1::StampLine(const std::string& message) const {
@@ -88,6 +89,8 @@ void TForm1::AppendToSysLog(const std::string& line) {
   if (!ok) Application->MessageBox("Error during write Log", Application->Title(), platform::kMbOk);
 }
 
-void TForm1::Timer4Timer(TObject*) { LogEvent("System is alive"); }
+void TForm1::Timer4Timer(TObject*) {
+  LogEvent("System is alive");
+}
 
 }  // namespace qv

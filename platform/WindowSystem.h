@@ -30,7 +30,15 @@ struct PixelView {
 enum class PeerKind { Form, Custom, Edit, ListBox, CheckBox };
 
 enum class MouseButton { Left, Right, Middle };
-enum ShiftFlags : unsigned { kShift = 1, kAlt = 2, kCtrl = 4, kLeft = 8, kRight = 16, kMiddle = 32, kDouble = 64 };
+enum ShiftFlags : unsigned {
+  kShift = 1,
+  kAlt = 2,
+  kCtrl = 4,
+  kLeft = 8,
+  kRight = 16,
+  kMiddle = 32,
+  kDouble = 64
+};
 enum class MouseAction { Down, Move, Up, DoubleClick, Enter, Leave };
 
 struct MouseEvent {

@@ -44,7 +44,9 @@ void TComponent::EndLoading() {
   if (IsLoading()) Loaded();
 }
 
-void TComponent::Loaded() { state_ &= ~static_cast<unsigned>(csLoading); }
+void TComponent::Loaded() {
+  state_ &= ~static_cast<unsigned>(csLoading);
+}
 
 void TComponent::Notification(TComponent*, TOperation) {}
 

@@ -10,7 +10,9 @@ namespace qv {
 
 namespace {
 
-platform::PeerRect ToPeerRect(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+platform::PeerRect ToPeerRect(const TRect& r) {
+  return {r.Left, r.Top, r.Right, r.Bottom};
+}
 
 TMouseButton FromPeerButton(platform::MouseButton b) {
   switch (b) {
@@ -74,7 +76,9 @@ void TControl::SetVisible(bool visible) {
   VisibleChanged();
 }
 
-void TControl::VisibleChanged() { Invalidate(); }
+void TControl::VisibleChanged() {
+  Invalidate();
+}
 
 bool TControl::Showing() const {
   for (const TControl* c = this; c != nullptr; c = c->parent_)
@@ -94,7 +98,9 @@ void TControl::SetColor(TColor color) {
   ColorChanged();
 }
 
-void TControl::FontChanged() { FontChangedHook(); }
+void TControl::FontChanged() {
+  FontChangedHook();
+}
 
 void TControl::SetText(const std::string& text) {
   if (text == text_) return;
@@ -102,7 +108,9 @@ void TControl::SetText(const std::string& text) {
   TextChanged();
 }
 
-void TControl::SetHint(std::string hint) { hint_ = std::move(hint); }
+void TControl::SetHint(std::string hint) {
+  hint_ = std::move(hint);
+}
 
 void TControl::Invalidate() {}
 void TControl::Repaint() {}
@@ -206,9 +214,7 @@ void TWinControl::AlignControls() {
         c->TControl::SetBounds(room.Right - c->Width(), room.Top, c->Width(), room.Height());
         room.Right -= c->Width();
         break;
-      case TAlign::alClient:
-        c->TControl::SetBounds(room.Left, room.Top, room.Width(), room.Height());
-        break;
+      case TAlign::alClient: c->TControl::SetBounds(room.Left, room.Top, room.Width(), room.Height()); break;
       case TAlign::alNone: break;
     }
   }
@@ -221,7 +227,9 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   if (resized) AlignControls();
 }
 
-void TWinControl::Invalidate() { InvalidateRect(ClientRect()); }
+void TWinControl::Invalidate() {
+  InvalidateRect(ClientRect());
+}
 
 void TWinControl::InvalidateRect(const TRect& area) {
   if (peer_ != nullptr) peer_->Invalidate(ToPeerRect(area));
@@ -268,7 +276,9 @@ void TWinControl::InitializePeer() {
   peer_->SetVisible(visible_);
 }
 
-bool TWinControl::Focused() const { return peer_ != nullptr ? peer_->Focused() : headlessFocus_; }
+bool TWinControl::Focused() const {
+  return peer_ != nullptr ? peer_->Focused() : headlessFocus_;
+}
 
 void TWinControl::SetFocus() {
   if (peer_ != nullptr)

@@ -24,10 +24,11 @@ enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 // Shift state flags, the platform's values.
 using TShiftState = unsigned;
 constexpr TShiftState ssShift = platform::kShift, ssAlt = platform::kAlt, ssCtrl = platform::kCtrl,
-                      ssLeft = platform::kLeft, ssRight = platform::kRight,
-                      ssMiddle = platform::kMiddle, ssDouble = platform::kDouble;
+                      ssLeft = platform::kLeft, ssRight = platform::kRight, ssMiddle = platform::kMiddle,
+                      ssDouble = platform::kDouble;
 
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = std::function<void(TObject* Sender, int& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;

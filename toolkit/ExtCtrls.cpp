@@ -53,7 +53,8 @@ void TPanel::Paint(TCanvas& canvas) {
   auto bevel = [&](TPanelBevel b) {
     if (b == TPanelBevel::bvNone) return;
     const bool raised = b == TPanelBevel::bvRaised;
-    Frame3D(canvas, r, raised ? clBtnHighlight : clBtnShadow, raised ? clBtnShadow : clBtnHighlight, bevelWidth_);
+    Frame3D(canvas, r, raised ? clBtnHighlight : clBtnShadow, raised ? clBtnShadow : clBtnHighlight,
+            bevelWidth_);
   };
   bevel(bevelOuter_);
   bevel(bevelInner_);

@@ -61,7 +61,9 @@ void TForm::ShowForm() {
   if (peer_ != nullptr) peer_->BringToFront();
 }
 
-void TForm::HideForm() { SetVisible(false); }
+void TForm::HideForm() {
+  SetVisible(false);
+}
 
 void TForm::VisibleChanged() {
   TWinControl::VisibleChanged();

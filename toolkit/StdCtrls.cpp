@@ -222,7 +222,8 @@ void TCheckBox::PeerToggled(bool checked) {
 
 void TCheckBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   // Headless clicks toggle; with a native peer the peer reports the toggle.
-  const bool toggles = peer_ == nullptr && button == TMouseButton::mbLeft && pressed_ && ClientRect().Contains(x, y);
+  const bool toggles =
+      peer_ == nullptr && button == TMouseButton::mbLeft && pressed_ && ClientRect().Contains(x, y);
   pressed_ = false;
   if (toggles) SetChecked(!checked_);
   if (OnMouseUp) OnMouseUp(this, button, shift, x, y);

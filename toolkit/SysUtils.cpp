@@ -26,7 +26,9 @@ std::string Format(const char* pattern, ...) {
   return out;
 }
 
-std::string IntToStr(long long value) { return std::to_string(value); }
+std::string IntToStr(long long value) {
+  return std::to_string(value);
+}
 
 int StrToIntDef(std::string_view text, int fallback) {
   size_t i = 0;

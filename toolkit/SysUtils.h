@@ -24,10 +24,10 @@ class Exception : public std::exception {
   std::string message_;
 };
 
-#define QV_DECLARE_EXCEPTION(Name, Base)       \
-  class Name : public Base {                   \
-   public:                                     \
-    using Base::Base;                          \
+#define QV_DECLARE_EXCEPTION(Name, Base) \
+  class Name : public Base {             \
+   public:                               \
+    using Base::Base;                    \
   }
 
 QV_DECLARE_EXCEPTION(EInvalidOperation, Exception);

@@ -18,8 +18,12 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-constexpr TPoint Point(int x, int y) { return TPoint{x, y}; }
-constexpr TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
+constexpr TPoint Point(int x, int y) {
+  return TPoint{x, y};
+}
+constexpr TRect Rect(int left, int top, int right, int bottom) {
+  return TRect{left, top, right, bottom};
+}
 constexpr TRect Bounds(int left, int top, int width, int height) {
   return TRect{left, top, left + width, top + height};
 }

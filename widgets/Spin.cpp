@@ -28,10 +28,14 @@ bool ParseSpinValue(const std::string& text, std::int32_t& value) {
     for (; i < text.size(); ++i) {
       const char c = text[i];
       int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else return false;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        return false;
       v = v * 16 + static_cast<std::uint32_t>(d);
     }
     value = static_cast<std::int32_t>(v);
@@ -56,7 +60,9 @@ bool ParseSpinValue(const std::string& text, std::int32_t& value) {
   return true;
 }
 
-TSpinEdit::TSpinEdit(TComponent* owner) : TEdit(owner) { SetText("0"); }
+TSpinEdit::TSpinEdit(TComponent* owner) : TEdit(owner) {
+  SetText("0");
+}
 
 std::int32_t TSpinEdit::Value() const {
   std::int32_t v = 0;
@@ -70,7 +76,9 @@ std::int32_t TSpinEdit::ClampValue(std::int64_t v) const {
   return static_cast<std::int32_t>(v);
 }
 
-void TSpinEdit::SetValue(std::int32_t v) { SetText(IntToStr(ClampValue(v))); }
+void TSpinEdit::SetValue(std::int32_t v) {
+  SetText(IntToStr(ClampValue(v)));
+}
 
 bool TSpinEdit::AcceptsChar(char key) const {
   const auto code = static_cast<unsigned char>(key);

@@ -4,7 +4,8 @@
 
 namespace qv {
 
-TExplorerButton::TExplorerButton(TComponent* owner) : TGraphicControl(owner), bitmap_(std::make_unique<TBitmap>()) {
+TExplorerButton::TExplorerButton(TComponent* owner)
+    : TGraphicControl(owner), bitmap_(std::make_unique<TBitmap>()) {
   width_ = 50;
   height_ = 50;
 }

@@ -13,7 +13,9 @@ IEventLoop::TimerId SimulatedLoop::StartTimer(unsigned intervalMs, std::function
   return id;
 }
 
-void SimulatedLoop::StopTimer(TimerId id) { timers_.erase(id); }
+void SimulatedLoop::StopTimer(TimerId id) {
+  timers_.erase(id);
+}
 
 unsigned SimulatedLoop::TimerInterval(TimerId id) const {
   auto it = timers_.find(id);
@@ -25,7 +27,9 @@ void SimulatedLoop::Post(std::function<void()> work) {
   posts_.push_back(std::move(work));
 }
 
-void SimulatedLoop::SetIdleHandler(std::function<void()> onIdle) { onIdle_ = std::move(onIdle); }
+void SimulatedLoop::SetIdleHandler(std::function<void()> onIdle) {
+  onIdle_ = std::move(onIdle);
+}
 
 bool SimulatedLoop::DrainPosts() {
   bool ran = false;
@@ -107,6 +111,8 @@ void SimulatedLoop::Quit(int exitCode) {
   exitCode_ = exitCode;
 }
 
-bool SimulatedLoop::IsLoopThread() const { return std::this_thread::get_id() == owner_; }
+bool SimulatedLoop::IsLoopThread() const {
+  return std::this_thread::get_id() == owner_;
+}
 
 }  // namespace qv::platform::fake

@@ -72,7 +72,7 @@ constexpr WindowsFont kWindowsFonts[] = {
 
 QStringList Substitutes(Face face) {
   switch (face) {
-    case Face::kUiSans: return {"DejaVu Sans", "Liberation Sans", "Nimbus Sans"};
+    case Face::kUiSans: return {"Liberation Sans", "DejaVu Sans", "Nimbus Sans"};
     case Face::kArial: return {"Liberation Sans", "Arimo", "Nimbus Sans", "DejaVu Sans"};
     case Face::kSerif: return {"Liberation Serif", "Tinos", "Nimbus Roman", "DejaVu Serif"};
     case Face::kMono: return {"Liberation Mono", "Cousine", "Nimbus Mono PS", "DejaVu Sans Mono"};
@@ -678,6 +678,8 @@ class ListBoxPeer final : public QtPeer {
       : QtPeer(PeerKind::ListBox, new NativeControl<QListWidget>(parent), events),
         list_(static_cast<QListWidget*>(widget_.data())) {
     list_->setFrameShape(QFrame::NoFrame);
+    // Like the classic list box: long lines are cut at the edge, no horizontal scroll bar.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setUniformItemSizes(true);
     list_->setContextMenuPolicy(Qt::PreventContextMenu);

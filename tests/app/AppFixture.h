@@ -11,8 +11,6 @@
 #include <vector>
 
 #include "app/Unit1.h"
-#include "settings/TessalyReg.h"
-#include "widgets/explbtn.h"
 #include "platform/fake/FakeLocale.h"
 #include "platform/fake/FakeSystemInfo.h"
 #include "platform/fake/MemoryRegistryStore.h"
@@ -20,7 +18,9 @@
 #include "platform/fake/SimulatedLoop.h"
 #include "platform/fake/TempDir.h"
 #include "platform/linux/LinuxFiles.h"
+#include "settings/TessalyReg.h"
 #include "toolkit/Application.h"
+#include "widgets/explbtn.h"
 
 namespace qv::testing {
 

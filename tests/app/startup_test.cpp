@@ -30,8 +30,9 @@ TEST_F(StartupTest, EmptyStoreShowsTheDefaultsAndLogsTheFirstLinesInOrder) {
   EXPECT_EQ(f.pingfile->Text(), "c:\\winnt\\media\\ping.wav");
   EXPECT_EQ(f.pongfile->Text(), "c:\\winnt\\media\\pong.wav");
   EXPECT_EQ(f.Edit4->Text(), "c:\\winnt\\media\\ringout.wav");
-  EXPECT_THAT(Messages(), ElementsAre("Changed Ping Timer to 1000", "Quorvane Rel. 3.6 started",
-                                      "File to monitor not found (c:\\program files\\dcplus\\logs\\downloads.log)"));
+  EXPECT_THAT(Messages(),
+              ElementsAre("Changed Ping Timer to 1000", "Quorvane Rel. 3.6 started",
+                          "File to monitor not found (c:\\program files\\dcplus\\logs\\downloads.log)"));
   // The empty default caption replaces the watcher's design list at once.
   EXPECT_THAT(f.OnlyIfRunning1->AppTitles().Lines(), ElementsAre("DC++ "));
   EXPECT_TRUE(dialogs.shown.empty());

@@ -61,7 +61,8 @@ class Recorder : public TGraphicControl {
 class FormProbe : public TForm {
  public:
   using TForm::TForm;
-  void Mouse(platform::MouseAction action, int x, int y, platform::MouseButton b = platform::MouseButton::Left) {
+  void Mouse(platform::MouseAction action, int x, int y,
+             platform::MouseButton b = platform::MouseButton::Left) {
     platform::MouseEvent e;
     e.action = action;
     e.button = b;

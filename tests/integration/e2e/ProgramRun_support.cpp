@@ -23,7 +23,9 @@ bool Elapsed(Clock::time_point start, int ms) {
 }
 }  // namespace
 
-bool HaveDisplay() { return std::getenv("DISPLAY") != nullptr; }
+bool HaveDisplay() {
+  return std::getenv("DISPLAY") != nullptr;
+}
 
 std::string RunCommand(const std::vector<std::string>& argv, int* status) {
   int out[2];
@@ -76,13 +78,15 @@ ProgramRun::ProgramRun(const platform::fake::TempDir& dir, const std::string& re
   if (posix_spawn(&pid_, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
 }
 
-ProgramRun::~ProgramRun() { Kill(); }
+ProgramRun::~ProgramRun() {
+  Kill();
+}
 
 std::string ProgramRun::WaitForWindow(int timeoutMs) {
   const auto start = Clock::now();
   while (!Elapsed(start, timeoutMs)) {
-    const std::string out =
-        RunCommand({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid_), "--name", "^Quorvane$"});
+    const std::string out = RunCommand(
+        {"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid_), "--name", "^Quorvane$"});
     // Only a window of our own process counts, whatever else the display shows.
     size_t at = 0;
     while (at < out.size()) {
@@ -118,7 +122,9 @@ void ProgramRun::Type(const std::string& text) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
-std::string ProgramRun::Dialogs() const { return dir_.ReadFile("dialogs.txt"); }
+std::string ProgramRun::Dialogs() const {
+  return dir_.ReadFile("dialogs.txt");
+}
 
 bool ProgramRun::WaitForDialog(const std::string& text, int timeoutMs) {
   const auto start = Clock::now();

@@ -34,7 +34,8 @@ class QuorvaneE2E : public ::testing::Test {
     const std::string user = login.substr(0, login.find('\n'));
     platform::HKey key = 0;
     const std::string path = "Software\\Marrowfield\\Quorvane\\" + user + "\\" + name;
-    if (store.OpenKey(platform::kHkeyLocalMachine, path, &key) != platform::kErrorSuccess) return std::nullopt;
+    if (store.OpenKey(platform::kHkeyLocalMachine, path, &key) != platform::kErrorSuccess)
+      return std::nullopt;
     platform::RegValue value;
     const auto status = store.QueryValue(key, name, &value);
     store.CloseKey(key);
@@ -101,7 +102,8 @@ TEST_F(QuorvaneE2E, ReadOnlyRegistryShowsTheWriteFailureAndLosesNothing) {
   ASSERT_FALSE(run.WaitForWindow(15000).empty());
   EXPECT_NE(Log().find("   Changed Ping Timer to 5000\r\n"), std::string::npos) << Log();
   run.Click(kWatchX, kWatchY);
-  ASSERT_TRUE(run.WaitForDialog("IRG0001 Code=0  Final Write access to registry failed", 5000)) << run.Dialogs();
+  ASSERT_TRUE(run.WaitForDialog("IRG0001 Code=0  Final Write access to registry failed", 5000))
+      << run.Dialogs();
   run.Key("Return");
   run.Kill();
   ::chmod(registryFile.c_str(), 0600);
