@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "platform/FontEngine.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr TColor kRgbMask = 0xFFFFFF;
 constexpr std::uint8_t kRopSrcCopy = 0xCC;
+constexpr int kMaxPenWidth = 1024;
 
 TColor Resolve(TColor color) {
   return ColorToRGB(color) & kRgbMask;
@@ -157,15 +159,17 @@ bool DashOn(TPenStyle style, long long step) {
 // Row extents [first, last] of a round pen tip `width` pixels across, in rows
 // 0..width-1 of its box.
 std::vector<std::pair<int, int>> PenTip(int width) {
-  std::vector<std::pair<int, int>> rows(static_cast<std::size_t>(width), {INT_MAX, INT_MIN});
-  const long long r2 = static_cast<long long>(width) * width;
+  std::vector<std::pair<int, int>> rows(static_cast<std::size_t>(width));
+  const long long w = width;
   for (int j = 0; j < width; ++j) {
-    for (int i = 0; i < width; ++i) {
-      const long long ex = 2 * i - (width - 1), ey = 2 * j - (width - 1);
-      if (ex * ex + ey * ey > r2) continue;
-      rows[static_cast<std::size_t>(j)].first = std::min(rows[static_cast<std::size_t>(j)].first, i);
-      rows[static_cast<std::size_t>(j)].second = std::max(rows[static_cast<std::size_t>(j)].second, i);
-    }
+    // Columns i with (2i - (w-1))^2 + (2j - (w-1))^2 <= w^2, in half pixels.
+    const long long ey = 2LL * j - (w - 1);
+    auto reach = static_cast<long long>(std::sqrt(static_cast<double>(w * w - ey * ey)));
+    while (reach * reach > w * w - ey * ey) --reach;
+    while ((reach + 1) * (reach + 1) <= w * w - ey * ey) ++reach;
+    const long long first = (w - 1 - reach + 1) / 2;  // smallest i with 2i - (w-1) >= -reach
+    const long long last = (w - 1 + reach) / 2;       // largest i with 2i - (w-1) <= reach
+    rows[static_cast<std::size_t>(j)] = {static_cast<int>(first), static_cast<int>(last)};
   }
   return rows;
 }
@@ -212,7 +216,8 @@ class CanvasPainter {
 
   void Line(TPoint from, TPoint to) {
     if (from == to || canvas_.pen_.Style() == psClear) return;
-    const int width = canvas_.pen_.Width();
+    // Wider pens than this are certainly mistakes; they would only cost time.
+    const int width = std::min(canvas_.pen_.Width(), kMaxPenWidth);
     if (width <= 1) {
       const TPenStyle style = canvas_.pen_.Style();
       raster::VisitLine(from, to, clip_, false, [&](int x, int y, long long step) {

@@ -3,7 +3,6 @@
 // helpers here means every control rounds the same way.
 #pragma once
 
-#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -34,14 +33,16 @@ inline std::int64_t ClampToInt64(Extended value) {
 
 }  // namespace extended_detail
 
-// Rounds to the nearest integer, ties to even, whatever rounding mode the thread
-// happens to be in (the mode is switched to nearest for the call and put back).
+// Rounds to the nearest integer, ties to even: what nearbyintl gives under
+// FE_TONEAREST, computed without the thread's rounding mode (floor and the
+// subtraction below are exact, so no mode can change the result, and no
+// compiler reordering around a mode switch can either).
 inline std::int64_t RoundExtended(Extended value) {
-  const int saved = std::fegetround();
-  if (saved != FE_TONEAREST) std::fesetround(FE_TONEAREST);
-  const Extended rounded = std::nearbyint(value);
-  if (saved != FE_TONEAREST) std::fesetround(saved);
-  return extended_detail::ClampToInt64(rounded);
+  if (std::isnan(value) || std::isinf(value)) return extended_detail::ClampToInt64(value);
+  Extended whole = std::floor(value);
+  const Extended fraction = value - whole;
+  if (fraction > 0.5L || (fraction == 0.5L && std::fmod(whole, 2.0L) != 0)) whole += 1;
+  return extended_detail::ClampToInt64(whole);
 }
 
 // Drops the fraction (rounds toward zero).

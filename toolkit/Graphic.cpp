@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <typeinfo>
 
@@ -23,9 +24,15 @@ void TGraphic::Changed() {
 }
 
 void TGraphic::LoadFromFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+  // A directory opens as a stream that simply reads nothing: refuse it here so it
+  // cannot pass for an empty picture.
+  std::error_code ignored;
+  const bool directory = std::filesystem::is_directory(fileName, ignored);
+  std::ifstream in;
+  if (!directory) in.open(fileName, std::ios::binary);
+  if (!in.is_open()) {
+    const int error = directory ? EISDIR : errno;
+    throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(error)));
   }
   LoadFromStream(in);
 }

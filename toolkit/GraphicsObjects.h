@@ -66,7 +66,8 @@ class TPen : public TGraphicsObject {
  public:
   TColor Color() const { return color_; }
   void SetColor(TColor color);
-  // Line thickness in pixels; values below 1 draw as 1.
+  // Line thickness in pixels; values below 1 draw as 1 (lines wider than 1024
+  // pixels draw 1024 wide).
   int Width() const { return width_; }
   void SetWidth(int width);
   TPenStyle Style() const { return style_; }

@@ -31,6 +31,22 @@ std::vector<TPoint> LinePixels(TPoint from, TPoint to) {
   return points;
 }
 
+bool OnLine(TPoint from, TPoint to, int x, int y) {
+  const long long x0 = ClampCoordinate(from.X), y0 = ClampCoordinate(from.Y);
+  const long long dx = ClampCoordinate(to.X) - x0, dy = ClampCoordinate(to.Y) - y0;
+  const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  const long long n = std::max(adx, ady);
+  if (n == 0) return x == x0 && y == y0;
+  const bool xMajor = adx >= ady;
+  const long long sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
+  const long long sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+  const long long dMinor = xMajor ? ady : adx;
+  const long long k = ((xMajor ? x : y) - (xMajor ? x0 : y0)) * sMajor;
+  if (k < 0 || k > n) return false;
+  const long long minor = (xMajor ? y0 : x0) + sMinor * ((2 * k * dMinor + n) / (2 * n));
+  return (xMajor ? y : x) == minor;
+}
+
 // ---------------------------------------------------------------------------
 // EllipseRegion
 
@@ -47,6 +63,29 @@ EllipseRegion::EllipseRegion(const TRect& box, TPoint start, TPoint end) : box_(
   const bool sameDirection =
       Cross(startX_, startY_, endX_, endY_) == 0 && Dot(startX_, startY_, endX_, endY_) > 0;
   slice_ = !degenerate && !sameDirection;
+  if (slice_ && !box_.IsEmpty()) {
+    centre_ = Point(static_cast<int>(cx2 >> 1), static_cast<int>(cy2 >> 1));
+    startArc_ = ArcPixel(start);
+    endArc_ = ArcPixel(end);
+  }
+}
+
+// The pixel where the ray from the centre through `through` leaves the ellipse.
+TPoint EllipseRegion::ArcPixel(TPoint through) const {
+  const double cx = (static_cast<double>(box_.Left) + box_.Right) / 2;
+  const double cy = (static_cast<double>(box_.Top) + box_.Bottom) / 2;
+  const double a = (static_cast<double>(box_.Right) - box_.Left) / 2;
+  const double b = (static_cast<double>(box_.Bottom) - box_.Top) / 2;
+  const double dx = ClampCoordinate(through.X) - cx, dy = ClampCoordinate(through.Y) - cy;
+  const double s = 1.0 / std::sqrt((dx / a) * (dx / a) + (dy / b) * (dy / b));
+  const auto x = static_cast<long long>(std::floor(cx + s * dx));
+  const auto y = static_cast<long long>(std::floor(cy + s * dy));
+  return Point(static_cast<int>(std::clamp<long long>(x, box_.Left, box_.Right - 1LL)),
+               static_cast<int>(std::clamp<long long>(y, box_.Top, box_.Bottom - 1LL)));
+}
+
+bool EllipseRegion::OnRadial(int x, int y) const {
+  return slice_ && (OnLine(centre_, startArc_, x, y) || OnLine(centre_, endArc_, x, y));
 }
 
 bool EllipseRegion::InEllipse(long long x, long long y) const {
@@ -79,12 +118,13 @@ bool EllipseRegion::InSector(long long x, long long y) const {
 }
 
 bool EllipseRegion::Contains(int x, int y) const {
-  return InEllipse(x, y) && InSector(x, y);
+  return InEllipse(x, y) && (InSector(x, y) || OnRadial(x, y));
 }
 
 bool EllipseRegion::OnBorder(int x, int y) const {
   if (!Contains(x, y)) return false;
-  return !Contains(x - 1, y) || !Contains(x + 1, y) || !Contains(x, y - 1) || !Contains(x, y + 1);
+  return OnRadial(x, y) || !Contains(x - 1, y) || !Contains(x + 1, y) || !Contains(x, y - 1) ||
+         !Contains(x, y + 1);
 }
 
 // ---------------------------------------------------------------------------

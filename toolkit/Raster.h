@@ -65,12 +65,16 @@ void VisitLine(TPoint from, TPoint to, const TRect& window, bool includeEnd, Vis
 // All pixels of a line (end point left out); convenience for tests.
 std::vector<TPoint> LinePixels(TPoint from, TPoint to);
 
+// Whether VisitLine(from, to, ..., includeEnd = true) visits (x, y); constant time.
+bool OnLine(TPoint from, TPoint to, int x, int y);
+
 // The pixels of an ellipse inscribed in a box, or of a pie slice of it. A pixel
 // belongs when its centre lies inside the ellipse that touches the box's outer
 // edges; the middle row(s) and column(s) always span the box, so even thin boxes
 // reach all four sides. A slice runs counter-clockwise (as seen on screen) from
 // the radial through `start` to the radial through `end`; equal directions give
-// the whole ellipse.
+// the whole ellipse. Its two radials are lines from the box's centre pixel to
+// where they meet the ellipse; their pixels belong to the slice and its outline.
 class EllipseRegion {
  public:
   explicit EllipseRegion(const TRect& box);
@@ -84,10 +88,13 @@ class EllipseRegion {
  private:
   bool InEllipse(long long x, long long y) const;
   bool InSector(long long x, long long y) const;
+  bool OnRadial(int x, int y) const;
+  TPoint ArcPixel(TPoint through) const;
 
   TRect box_;
   bool slice_ = false;
   long long startX_ = 0, startY_ = 0, endX_ = 0, endY_ = 0;  // doubled, y up, from the centre
+  TPoint centre_, startArc_, endArc_;
 };
 
 // Horizontal pixel runs [x0, x1) of row y inside a polygon (alternating rule,

@@ -1,6 +1,6 @@
 #include "platform/fake/FixedFontEngine.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace qv::platform::fake {
 
@@ -147,9 +147,10 @@ const std::array<std::uint8_t, FixedFontEngine::kRows>& FixedFontEngine::Glyph(u
 }
 
 int FixedFontEngine::Scale(const FontSpec& font) {
-  if (font.height < 0) return font.height / -8 > 1 ? font.height / -8 : 1;
-  if (font.height > 0) return font.height / kRows > 1 ? font.height / kRows : 1;
-  return 1;
+  int scale = 1;
+  if (font.height < 0) scale = font.height / -8;
+  if (font.height > 0) scale = font.height / kRows;
+  return std::clamp(scale, 1, kMaxScale);
 }
 
 FontMetrics FixedFontEngine::Metrics(const FontSpec& font) {

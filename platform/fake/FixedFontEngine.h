@@ -4,7 +4,7 @@
 //
 // Cell: 6 pixels advance (7 when bold), ascent 7, descent 2. Sizes scale the
 // cell by a whole factor: a negative height h gives max(1, -h / 8) (so the usual
-// -11 is 1 and -16 is 2), a positive height h gives max(1, h / 9).
+// -11 is 1 and -16 is 2), a positive height h gives max(1, h / 9), at most 32.
 // Bold adds the glyph shifted one pixel right; italic shifts the top three rows
 // one pixel right; underline fills the first row below the baseline, strike-out
 // the fourth row. Characters without a glyph draw a hollow box.
@@ -24,6 +24,7 @@ class FixedFontEngine : public IFontEngine {
   static constexpr int kAscent = 7;
   static constexpr int kDescent = 2;
   static constexpr int kRows = kAscent + kDescent;
+  static constexpr int kMaxScale = 32;  // keeps absurd heights from making huge masks
 
   FixedFontEngine();
 

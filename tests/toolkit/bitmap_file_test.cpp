@@ -144,6 +144,8 @@ TEST(BitmapFile, FilesOnDiskRoundTripAndMissingFilesRaise) {
   copy.LoadFromFile(dir.File("a.bmp"));
   EXPECT_EQ(Picture(copy), (Rows{"RG", "B."}));
   EXPECT_THROW(copy.LoadFromFile(dir.File("missing.bmp")), EFOpenError);
+  EXPECT_THROW(copy.LoadFromFile(dir.Path()), EFOpenError);  // not a picture that reads as empty
+  EXPECT_EQ(Picture(copy), (Rows{"RG", "B."}));
 }
 
 TEST(BitmapFile, EmptyBitmapWritesNothingAndNothingReadsAsEmpty) {

@@ -206,15 +206,24 @@ TEST_F(CanvasTest, PieFromThreeToTwelveOClockIsTheUpperRightQuarter) {
   TCanvas& c = Fresh(10, 10);
   c.Pie(0, 0, 10, 10, 10, 5, 5, 0);
   const Rows pic = Picture(bmp_);
+  // The radials run from the centre pixel (5, 5) along row 5 and up column 5.
+  const raster::EllipseRegion ellipse(Rect(0, 0, 10, 10));
   for (int y = 0; y < 10; ++y) {
     for (int x = 0; x < 10; ++x) {
       const bool painted = pic[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] != '.';
-      const bool quarter = x >= 5 && y <= 4 && raster::EllipseRegion(Rect(0, 0, 10, 10)).Contains(x, y);
-      EXPECT_EQ(painted, quarter) << x << "," << y;
+      EXPECT_EQ(painted, x >= 5 && y <= 5 && ellipse.Contains(x, y)) << x << "," << y;
     }
   }
-  EXPECT_EQ(pic[4].substr(5), "#####");  // the 3 o'clock radial
-  EXPECT_EQ(pic[2][7], 'R');             // inside the slice
+  EXPECT_EQ(pic[5].substr(5), "#####");
+  EXPECT_EQ(pic[2].substr(5, 2), "#R");
+}
+
+TEST_F(CanvasTest, UpperHalfSliceHasItsFlatSideOnTheRowThroughTheCentre) {
+  // A dial face: the box is twice as high as the face, less one row, and the
+  // radials run through the ends of the face's last row.
+  TCanvas& c = Fresh(9, 5);
+  c.Pie(0, 0, 9, 9, 9, 4, 0, 4);
+  EXPECT_EQ(Picture(bmp_), (Rows{"..#####..", ".#RRRRR#.", "#RRRRRRR#", "#RRRRRRR#", "#########"}));
 }
 
 TEST_F(CanvasTest, FourQuarterSlicesMakeTheWholeEllipse) {

@@ -58,6 +58,12 @@ TEST(Extended, RoundsHalvesToEvenWhateverTheThreadsMode) {
   EXPECT_EQ(TruncExtended(-2.9L), -2);
 }
 
+TEST(Extended, AgreesWithNearbyintInRoundToNearest) {
+  for (long double v : {0.5L, 1.5L, -0.5L, -1.5L, 56.49999L, 1e18L + 0.5L, -7.25L, 123456.5L}) {
+    EXPECT_EQ(RoundExtended(v), static_cast<std::int64_t>(std::nearbyint(v))) << static_cast<double>(v);
+  }
+}
+
 TEST(Extended, OutOfRangeValuesSaturate) {
   EXPECT_EQ(RoundExtended(1e30L), std::numeric_limits<std::int64_t>::max());
   EXPECT_EQ(TruncExtended(-1e30L), std::numeric_limits<std::int64_t>::min());
