@@ -265,7 +265,12 @@ void TForm1::Edit2Change(TObject*) {
 }
 
 void TForm1::PingActiveClick(TObject*) {
-  if (!PingActive->Checked()) icmpinfo->SetCaption("Ping not active");
+  if (PingActive->Checked()) {
+    Scope1->SetActive(true);
+  } else {
+    icmpinfo->SetCaption("Ping not active");
+    GraphicLight1->SetActiveLight(alGray);
+  }
 }
 
 void TForm1::Timer3Timer(TObject*) {

@@ -13,6 +13,9 @@
 #include "toolkit/Menus.h"
 #include "toolkit/StdCtrls.h"
 #include "toolkit/Timer.h"
+#include "widgets/Gauges.h"
+#include "widgets/Graflite.h"
+#include "widgets/Scope.h"
 
 namespace qv {
 
@@ -81,7 +84,10 @@ class TForm1 : public TForm {
   TImage* Image3 = nullptr;
   TLabel* Label1 = nullptr;
   TLabel* icmpinfo = nullptr;
+  TScope* Scope1 = nullptr;
   TPanel* Panel12 = nullptr;
+  TGauge* Gauge1 = nullptr;
+  TGraphicLight* GraphicLight1 = nullptr;
   TLabel* Label16 = nullptr;
   TCheckBox* PingActive = nullptr;
   TCheckBox* AppMonitorActive = nullptr;

@@ -20,6 +20,7 @@ constexpr TColor kStatusText = RGB(214, 223, 239);
 constexpr TColor kPanelFace = RGB(214, 223, 239);
 constexpr TColor kCaptionGrey = RGB(68, 68, 68);
 constexpr TColor kPlateText = RGB(214, 223, 239);
+constexpr TColor kGaugeWell = RGB(20, 22, 26);
 
 template <typename T>
 T* Make(TComponent* owner, TWinControl* parent, const char* name) {
@@ -176,6 +177,20 @@ void TForm1::CreateLayout() {
   Label1->SetWordWrap(true);
   SetFont(Label1, "MS Sans Serif", -11, kStatusText);
 
+  // Baseline and grid size come before the colours, so the first grid is drawn
+  // in the constructor's colours, as a stored layout does it.
+  Scope1 = Make<TScope>(this, this, "Scope1");
+  Scope1->SetBounds(228, 222, 233, 113);
+  Scope1->SetBaseline(50);
+  Scope1->SetGridsize(14);
+  Scope1->SetActive(false);
+  Scope1->SetPosition(100);
+  Scope1->SetInterval(50);
+  Scope1->SetColor(clBlack);
+  Scope1->SetGridcolor(clSilver);
+  Scope1->SetLinecolor(kTraceRed);
+  Scope1->SetBasecolor(clBlack);
+
   icmpinfo = Make<TLabel>(this, this, "icmpinfo");
   icmpinfo->SetAutoSize(false);
   icmpinfo->SetBounds(226, 366, 287, 13);
@@ -187,6 +202,19 @@ void TForm1::CreateLayout() {
   Panel12->SetBounds(540, 240, 33, 65);
   Panel12->SetBevelOuter(TPanelBevel::bvLowered);
   Panel12->SetColor(clBlack);
+
+  Gauge1 = Make<TGauge>(this, Panel12, "Gauge1");
+  Gauge1->SetBounds(3, 3, 27, 59);
+  Gauge1->SetColor(kGaugeWell);
+  Gauge1->SetKind(gkVerticalBar);
+  Gauge1->SetShowText(false);
+  Gauge1->SetBorderStyle(TBorderStyle::bsNone);
+  Gauge1->SetForeColor(kTraceRed);
+  Gauge1->SetBackColor(kGaugeWell);
+
+  GraphicLight1 = Make<TGraphicLight>(this, this, "GraphicLight1");
+  GraphicLight1->SetBounds(620, 261, 16, 16);
+  GraphicLight1->SetActiveLight(alGreen);
 
   Label16 = Make<TLabel>(this, this, "Label16");
   Label16->SetAutoSize(false);

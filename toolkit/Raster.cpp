@@ -78,8 +78,11 @@ TPoint EllipseRegion::ArcPixel(TPoint through) const {
   const double b = (static_cast<double>(box_.Bottom) - box_.Top) / 2;
   const double dx = ClampCoordinate(through.X) - cx, dy = ClampCoordinate(through.Y) - cy;
   const double s = 1.0 / std::sqrt((dx / a) * (dx / a) + (dy / b) * (dy / b));
-  const auto x = static_cast<long long>(std::floor(cx + s * dx));
-  const auto y = static_cast<long long>(std::floor(cy + s * dy));
+  // A ray that ends exactly on a pixel edge must not drop into the pixel before
+  // it through rounding: the flat side of a half ellipse stays on its row.
+  constexpr double kEdge = 1e-9;
+  const auto x = static_cast<long long>(std::floor(cx + s * dx + kEdge));
+  const auto y = static_cast<long long>(std::floor(cy + s * dy + kEdge));
   return Point(static_cast<int>(std::clamp<long long>(x, box_.Left, box_.Right - 1LL)),
                static_cast<int>(std::clamp<long long>(y, box_.Top, box_.Bottom - 1LL)));
 }

@@ -99,8 +99,8 @@ void TGauge::SetMinValue(std::int32_t value) {
   if (value == minValue_) return;
   if (value > maxValue_) {
     // Bounds are formed in 64 bits so that a maximum of INT_MIN cannot wrap.
-    throw EInvalidOperation(Format(kRangeMessage, static_cast<long long>(-INT_MAX),
-                                   static_cast<long long>(maxValue_) - 1));
+    throw EInvalidOperation(
+        Format(kRangeMessage, static_cast<long long>(-INT_MAX), static_cast<long long>(maxValue_) - 1));
   }
   minValue_ = value;
   if (progress_ < minValue_) progress_ = minValue_;
@@ -110,8 +110,8 @@ void TGauge::SetMinValue(std::int32_t value) {
 void TGauge::SetMaxValue(std::int32_t value) {
   if (value == maxValue_) return;
   if (value < minValue_) {
-    throw EInvalidOperation(Format(kRangeMessage, static_cast<long long>(minValue_) + 1,
-                                   static_cast<long long>(INT_MAX)));
+    throw EInvalidOperation(
+        Format(kRangeMessage, static_cast<long long>(minValue_) + 1, static_cast<long long>(INT_MAX)));
   }
   maxValue_ = value;
   if (progress_ > maxValue_) progress_ = maxValue_;
@@ -169,8 +169,8 @@ void TGauge::PaintPie(TCanvas& canvas, const TRect& face) const {
   const int percent = PercentFilled();
   if (percent <= 0) return;
   const int mx = wp / 2, my = hp / 2;
-  const double angle = static_cast<double>(
-      (static_cast<Extended>(percent) * kPieTurnsPerPercent + kPieStartTurns) * kPi);
+  const double angle =
+      static_cast<double>((static_cast<Extended>(percent) * kPieTurnsPerPercent + kPieStartTurns) * kPi);
   const auto x3 = static_cast<int>(RoundExtended(mx * (1.0L - std::cos(static_cast<Extended>(angle)))));
   const auto y3 = static_cast<int>(RoundExtended(my * (1.0L - std::sin(static_cast<Extended>(angle)))));
   // On a small face a low percentage can round onto the twelve o'clock radial
@@ -196,8 +196,7 @@ void TGauge::PaintNeedle(TCanvas& canvas, const TRect& face) const {
   const int mx = width_ / 2;
   const double angle = static_cast<double>(static_cast<Extended>(percent) * kExtendedHundredth * kPi);
   const auto tipX = static_cast<int>(RoundExtended(mx * (1.0L - std::cos(static_cast<Extended>(angle)))));
-  const auto tipY =
-      static_cast<int>(RoundExtended(base * (1.0L - std::sin(static_cast<Extended>(angle)))));
+  const auto tipY = static_cast<int>(RoundExtended(base * (1.0L - std::sin(static_cast<Extended>(angle)))));
   canvas.MoveTo(mx, base);
   canvas.LineTo(tipX, tipY);
 }

@@ -73,7 +73,7 @@ constexpr TColor kDarkSocket = RGB(0, 0, 0);
 
 enum class LampSet { kLarge, kSmall };
 
-struct LampSpec {
+struct LampRecipe {
   const char* name;
   LampSet set;
   TColor body;
@@ -83,7 +83,7 @@ struct LampSpec {
 
 // Bright small lamps sit on the light-grey ground of the window, dark ones in
 // a black socket, so an unlit lamp shows only its highlight and glint.
-constexpr std::array<LampSpec, 32> kLamps = {{
+constexpr std::array<LampRecipe, 32> kLamps = {{
     {"RED", LampSet::kLarge, RGB(255, 0, 0), kGround, false},
     {"DARK_RED", LampSet::kLarge, RGB(128, 0, 0), kGround, false},
     {"BLUE", LampSet::kLarge, RGB(0, 0, 255), kGround, false},
@@ -128,33 +128,34 @@ TColor LargeColor(char letter, TColor body) {
   }
 }
 
-TColor SmallColor(char letter, const LampSpec& spec) {
+TColor SmallColor(char letter, const LampRecipe& lamp) {
   switch (letter) {
     case 'k': return kSmallRim;
     case 'm': return kRimFleck;
-    case 'c': return spec.body;
+    case 'c': return lamp.body;
     case 'h': return kHighlight;
     case 's': return kSmallHighlight;
     case 'd': return kGlint;
-    default: return spec.corner;
+    default: return lamp.corner;
   }
 }
 
-std::unique_ptr<TBitmap> BuildLamp(const LampSpec& spec) {
+std::unique_ptr<TBitmap> BuildLamp(const LampRecipe& lamp) {
   auto image = std::make_unique<TBitmap>();
   // Every colour of both sets is one of the 16 standard colours, so the
   // 4-bit default palette holds them exactly.
   image->SetPixelFormat(pf4bit);
-  const bool large = spec.set == LampSet::kLarge;
+  const bool large = lamp.set == LampSet::kLarge;
   const int side = large ? kLargeSide : kSmallSide;
   image->SetSize(side, side);
   for (int y = 0; y < side; ++y) {
-    const char* row = large ? kLargePattern[static_cast<std::size_t>(y)] : kSmallPattern[static_cast<std::size_t>(y)];
+    const char* row =
+        large ? kLargePattern[static_cast<std::size_t>(y)] : kSmallPattern[static_cast<std::size_t>(y)];
     for (int x = 0; x < side; ++x) {
-      image->PutPixelRGB(x, y, large ? LargeColor(row[x], spec.body) : SmallColor(row[x], spec));
+      image->PutPixelRGB(x, y, large ? LargeColor(row[x], lamp.body) : SmallColor(row[x], lamp));
     }
   }
-  if (spec.whiteStrokes) {
+  if (lamp.whiteStrokes) {
     for (const Pixel& p : kWhiteLampStrokes) image->PutPixelRGB(p.x, p.y, kLargeRim);
   }
   return image;
@@ -167,7 +168,7 @@ const LampLibrary& Library() {
   // first paint from any thread sees a complete set.
   static const LampLibrary library = [] {
     LampLibrary built;
-    for (const LampSpec& spec : kLamps) built.emplace(spec.name, BuildLamp(spec));
+    for (const LampRecipe& lamp : kLamps) built.emplace(lamp.name, BuildLamp(lamp));
     return built;
   }();
   return library;
@@ -184,7 +185,7 @@ const TBitmap* FindLampImage(std::string_view name) {
 const std::vector<std::string>& LampImageNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> all;
-    for (const LampSpec& spec : kLamps) all.emplace_back(spec.name);
+    for (const LampRecipe& lamp : kLamps) all.emplace_back(lamp.name);
     return all;
   }();
   return names;

@@ -31,7 +31,9 @@ int ScopeRow(int height, std::int32_t percent) {
 }
 
 TScope::TScope(TComponent* owner)
-    : TGraphicControl(owner), buffer_(std::make_unique<TBitmap>()), timer_(std::make_unique<TTimer>(nullptr)) {
+    : TGraphicControl(owner),
+      buffer_(std::make_unique<TBitmap>()),
+      timer_(std::make_unique<TTimer>(nullptr)) {
   // The image is shown on 32-bit surfaces; keeping it in their format makes
   // the copy to the screen a plain block move.
   buffer_->SetPixelFormat(pf32bit);

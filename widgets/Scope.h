@@ -81,8 +81,10 @@ class TScope : public TGraphicControl {
   // top-left), first bringing the image to the control's size.
   void Paint(TCanvas& canvas) override;
 
-  // The off-screen image and the trace state, for whoever needs to look at them.
+  // The off-screen image and the trace state. Drawing into the image directly
+  // shows at the next paint and scrolls away like the scope's own drawing.
   const TBitmap& Buffer() const { return *buffer_; }
+  TBitmap& Buffer() { return *buffer_; }
   bool Ready() const { return ready_; }
   int BaselineRow() const { return baselineRow_; }
   int PrevY() const { return prevY_; }

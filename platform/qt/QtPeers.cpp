@@ -657,7 +657,11 @@ class EditPeer final : public QtPeer {
   void SetText(const std::string& latin1Text) override {
     const QString text = QString::fromLatin1(latin1Text);
     // The model hands back what the user just typed: keep the cursor where it is.
-    if (edit_ != nullptr && edit_->text() != text) edit_->setText(text);
+    if (edit_ != nullptr && edit_->text() != text) {
+      edit_->setText(text);
+      // A text set by the program shows from its beginning, as native edits do.
+      if (!edit_->hasFocus()) edit_->setCursorPosition(0);
+    }
   }
   void SetReadOnly(bool readOnly) override {
     if (edit_ != nullptr) edit_->setReadOnly(readOnly);

@@ -1,0 +1,62 @@
+// Test bench for the windowless widgets: the simulated loop, the fixed test
+// font and a window system whose peers paint synchronously into the host's
+// back buffer and count how often they were made to paint.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/WindowSystem.h"
+#include "platform/fake/FixedFontEngine.h"
+#include "platform/fake/SimulatedLoop.h"
+#include "toolkit/Controls.h"
+
+namespace qv::testing {
+
+class CountingWindowSystem : public platform::IWindowSystem {
+ public:
+  std::unique_ptr<platform::IWindowPeer> CreatePeer(platform::PeerKind kind, platform::IWindowPeer* parent,
+                                                    platform::IPeerEvents* events) override;
+  int ScreenWidth() const override { return 1024; }
+  int ScreenHeight() const override { return 768; }
+  void SetApplicationTitle(const std::string&) override {}
+  int PopupMenu(platform::IWindowPeer*, int, int, const std::vector<platform::MenuEntry>&) override {
+    return -1;
+  }
+
+  // Synchronous paints of every peer so far (an Update with something to paint).
+  int paints = 0;
+};
+
+// Wires the doubles into the process services for the life of the object and
+// offers a windowed host with a native peer for the widget under test.
+class WidgetHost {
+ public:
+  WidgetHost();
+  ~WidgetHost();
+
+  // A windowed parent of the given size with its peer created.
+  TWinControl& Host(int width, int height);
+
+  platform::fake::SimulatedLoop loop;
+  platform::fake::FixedFontEngine fonts;
+  CountingWindowSystem windows;
+
+ private:
+  std::unique_ptr<TWinControl> host_;
+};
+
+// Paints `control` on `target` the way its parent would: translated to its
+// bounds and clipped to them.
+void PaintAsParent(TControl& control, TBitmap& target);
+
+// A 32-bit bitmap of one colour.
+void FillBitmap(TBitmap& bitmap, int width, int height, TColor color);
+
+// Rows of letters for a rectangle of a bitmap: letters[i] stands for colors[i],
+// any other colour shows as '?'.
+std::vector<std::string> Letters(const TBitmap& bitmap, const TRect& area, const std::string& letters,
+                                 const std::vector<TColor>& colors);
+
+}  // namespace qv::testing
