@@ -13,6 +13,10 @@ class IFileSystem;
 class ILocale;
 class ISystemInfo;
 class IFontEngine;
+class IIcmpService;
+class IResolver;
+class ISoundPlayer;
+class IThreads;
 
 struct Services {
   IEventLoop* loop = nullptr;
@@ -23,6 +27,10 @@ struct Services {
   ILocale* locale = nullptr;
   ISystemInfo* system = nullptr;
   IFontEngine* fonts = nullptr;
+  IIcmpService* icmp = nullptr;
+  IResolver* resolver = nullptr;
+  ISoundPlayer* sounds = nullptr;
+  IThreads* threads = nullptr;  // null: threads keep the priority they are created with
 };
 
 // The process-wide wiring. Set once by the program entry or a test fixture.
