@@ -7,12 +7,17 @@
 #include "app/Unit1.h"
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
+#include "platform/linux/CanberraSound.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxIcmp.h"
 #include "platform/linux/LinuxLocale.h"
+#include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LinuxThreads.h"
 #include "platform/linux/SqliteRegistryStore.h"
 #include "platform/qt/QtBackend.h"
 #include "platform/qt/QtFontEngine.h"
+#include "imaging/GIFImage.h"
 #include "toolkit/Application.h"
 
 namespace {
@@ -49,6 +54,11 @@ int main(int argc, char** argv) {
   platform::LinuxSystemInfo system;
   platform::qt::QtFontEngine fonts;
   platform::SqliteRegistryStore registry;
+  platform::LinuxIcmp icmp;
+  platform::CanberraSound sounds;
+  platform::LinuxThreads threads;
+  // After the backend: the resolver posts to its loop and must go first.
+  platform::LinuxResolver resolver;
 
   platform::Services& services = platform::Current();
   services.loop = &backend.Loop();
@@ -64,9 +74,15 @@ int main(int argc, char** argv) {
   services.system = &system;
   services.fonts = &fonts;
   services.registry = &registry;
+  services.icmp = &icmp;
+  services.resolver = &resolver;
+  services.sounds = &sounds;
+  services.threads = &threads;
 
   TApplication application;
   Application->Initialize();
+  // Every picture of the program can load the image formats of the imaging library.
+  RegisterGIFFormat();
   Application->SetTitle("Quorvane");
   // A damaged or unreadable store is left as it is: the settings keep their
   // defaults for this run and every save reports that it could not write.

@@ -253,29 +253,9 @@ void TForm1::colorsbuttonClick(TObject*) {
   opts->Show();
 }
 
-void TForm1::pingintervaltimeChange(TObject*) {
-  const unsigned ms = static_cast<unsigned>(pingintervaltime->Value()) * 1000u;
-  Timer3->SetInterval(ms);
-  LogEvent("Changed Ping Timer to " + IntToStr(ms));
-}
-
 void TForm1::Edit2Change(TObject*) {
   OnlyIfRunning1->AppTitles().Clear();
   OnlyIfRunning1->AppTitles().Add(Edit2->Text());
-}
-
-void TForm1::PingActiveClick(TObject*) {
-  if (PingActive->Checked()) {
-    Scope1->SetActive(true);
-  } else {
-    icmpinfo->SetCaption("Ping not active");
-    GraphicLight1->SetActiveLight(alGray);
-  }
-}
-
-void TForm1::Timer3Timer(TObject*) {
-  // The echo cycle runs only while "Pinging" is on.
-  if (!PingActive->Checked()) return;
 }
 
 void TForm1::Timer1Timer(TObject*) {

@@ -24,6 +24,9 @@ class TSpinEdit;
 class TExplorerButton;
 class TKZTransImage;
 class TOnlyIfRunning;
+class TNorvikEasyThread;
+class TEasyThreadThread;
+class TPing;
 
 class TForm1 : public TForm {
  public:
@@ -42,6 +45,7 @@ class TForm1 : public TForm {
   std::int32_t SavedLeft = 0, SavedTop = 0;
   std::int32_t SavedPingInterval = 0;
   // Drag state of the borderless window.
+  std::intptr_t IcmpHandle = 0;  // handle of the running echo cycle
   bool Dragging = false;
   std::int32_t DragStartX = 0, DragStartY = 0, DragLeft = 0, DragTop = 0;
 
@@ -61,6 +65,15 @@ class TForm1 : public TForm {
   void Edit2Change(TObject* Sender);
   void PingActiveClick(TObject* Sender);
   void colorsbuttonClick(TObject* Sender);
+  void NorvikEasyThread1Exec(TObject* Sender, TEasyThreadThread* Thread);
+  void RandomTimerClick(TObject* Sender);
+  void randomizertimerTimer(TObject* Sender);
+  void Panel25Click(TObject* Sender);  // URL to IP
+  void Ping1DnsLookupDone(TObject* Sender, std::uint16_t Error);
+  void Panel19Click(TObject* Sender);  // ping sound
+  void Panel21Click(TObject* Sender);  // echo sound
+  void Panel14Click(TObject* Sender);  // time-out sound
+  void Panel1Click(TObject* Sender);   // reconnect sound
 
   // Renews the window's size and outline from the picture it shows.
   void RenewOutline();
@@ -145,6 +158,8 @@ class TForm1 : public TForm {
   TTimer* Timer4 = nullptr;
   TTessalyReg* TessalyReg1 = nullptr;
   TOnlyIfRunning* OnlyIfRunning1 = nullptr;
+  TNorvikEasyThread* NorvikEasyThread1 = nullptr;
+  TPing* Ping1 = nullptr;
   TOpenDialog* OpenDialog1 = nullptr;
   TOpenDialog* OpenDialog2 = nullptr;
   TOpenDialog* OpenDialog3 = nullptr;
@@ -173,6 +188,11 @@ class TForm1 : public TForm {
   bool draining_ = false;              // GUI thread only
   platform::TimeDateFormats formats_;  // read once at start
 };
+
+// The scope's value for a round-trip time: whole fiftieths of a second.
+std::int32_t ScaledRoundTrip(std::uint32_t roundTripMs);
+// Plays a sound file without waiting; a missing file plays the default sound.
+void PlaySoundFile(const std::string& path);
 
 // The directory part of the executable's path, ending in "/".
 std::string ProgramDirOf(const std::string& executablePath);

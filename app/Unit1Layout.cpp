@@ -4,6 +4,8 @@
 #include "app/Pictures.h"
 #include "app/Unit1.h"
 #include "desktop/KZTransImg.h"
+#include "net/Ping.h"
+#include "worker/easythrd.h"
 #include "presence/onlyrun.h"
 #include "settings/TessalyReg.h"
 #include "widgets/Spin.h"
@@ -361,6 +363,16 @@ void TForm1::CreateLayout() {
   OnlyIfRunning1 = Make<TOnlyIfRunning>(this, nullptr, "OnlyIfRunning1");
   OnlyIfRunning1->AppTitles().SetText("DC++");
 
+  NorvikEasyThread1 = Make<TNorvikEasyThread>(this, nullptr, "NorvikEasyThread1");
+  NorvikEasyThread1->SetPriority(tpIdle);
+
+  Ping1 = Make<TPing>(this, nullptr, "Ping1");
+  Ping1->SetAddress(defaults::kPingHost);
+  Ping1->SetSize(56);
+  Ping1->SetTimeout(4000);
+  Ping1->SetTTL(64);
+  Ping1->SetFlags(0);
+
   OpenDialog1 = Make<TOpenDialog>(this, nullptr, "OpenDialog1");
   OpenDialog1->SetFilter("Program Files|*.exe");
   OpenDialog1->SetInitialDir("c:\\program files");
@@ -399,6 +411,15 @@ void TForm1::CreateLayout() {
   Timer1->SetOnTimer([this](TObject* s) { Timer1Timer(s); });
   Timer3->SetOnTimer([this](TObject* s) { Timer3Timer(s); });
   Timer4->SetOnTimer([this](TObject* s) { Timer4Timer(s); });
+  randomizertimer->SetOnTimer([this](TObject* s) { randomizertimerTimer(s); });
+  RandomTimer->OnClick = [this](TObject* s) { RandomTimerClick(s); };
+  NorvikEasyThread1->Exec = [this](TObject* s, TEasyThreadThread* t) { NorvikEasyThread1Exec(s, t); };
+  Ping1->OnDnsLookupDone = [this](TObject* s, std::uint16_t e) { Ping1DnsLookupDone(s, e); };
+  Panel25->OnClick = [this](TObject* s) { Panel25Click(s); };
+  Panel19->OnClick = [this](TObject* s) { Panel19Click(s); };
+  Panel21->OnClick = [this](TObject* s) { Panel21Click(s); };
+  Panel14->OnClick = [this](TObject* s) { Panel14Click(s); };
+  Panel1->OnClick = [this](TObject* s) { Panel1Click(s); };
 
   EndLoading();
 }

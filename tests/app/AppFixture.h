@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "app/Unit1.h"
+#include "platform/fake/FakeIcmp.h"
 #include "platform/fake/FakeLocale.h"
+#include "platform/fake/FakeResolver.h"
+#include "platform/fake/RecordingSound.h"
 #include "platform/fake/FakeSystemInfo.h"
 #include "platform/fake/MemoryRegistryStore.h"
 #include "platform/fake/ScriptedDialogs.h"
@@ -43,6 +46,8 @@ class AppFixture : public ::testing::Test {
   std::vector<std::string> ListLines() const;
   // The list lines without their time stamps.
   std::vector<std::string> Messages() const;
+  // Runs the GUI side of the worker's echo cycle until it has ended.
+  void FinishCycle();
   std::string SysLog() const { return dir.ReadFile("quorvane.log"); }
 
   platform::fake::SimulatedLoop loop;
@@ -51,6 +56,9 @@ class AppFixture : public ::testing::Test {
   platform::LinuxFileSystem files;
   platform::fake::FakeLocale locale;
   platform::fake::FakeSystemInfo system;
+  platform::fake::FakeIcmp icmp;
+  platform::fake::FakeResolver resolver;
+  platform::fake::RecordingSound sounds;
   platform::fake::TempDir dir;
   std::unique_ptr<TApplication> app;
   std::unique_ptr<TForm1> form;

@@ -2,6 +2,7 @@
 
 #include "AppFixture.h"
 #include "platform/Services.h"
+#include "worker/easythrd.h"
 
 namespace qv::testing {
 
@@ -15,6 +16,9 @@ AppFixture::AppFixture() {
   s.files = &files;
   s.locale = &locale;
   s.system = &system;
+  s.icmp = &icmp;
+  s.resolver = &resolver;
+  s.sounds = &sounds;
   app = std::make_unique<TApplication>();
   app->Initialize();
   app->SetTitle("Quorvane");
@@ -64,6 +68,11 @@ std::optional<std::string> AppFixture::StoredString(const std::string& name) {
   auto v = registry.Peek(platform::kHkeyLocalMachine, SettingKey(name), name);
   if (!v || v->type != platform::kRegSz) return std::nullopt;
   return std::string(v->data.begin(), v->data.end());
+}
+
+void AppFixture::FinishCycle() {
+  for (int i = 0; i < 500 && form->NorvikEasyThread1->Active(); ++i) loop.WaitForPosts(10);
+  ASSERT_FALSE(form->NorvikEasyThread1->Active()) << "the echo cycle did not end";
 }
 
 std::vector<std::string> AppFixture::ListLines() const {

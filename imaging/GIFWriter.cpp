@@ -1,0 +1,420 @@
+#include "imaging/GIFWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+#include <sstream>
+
+#include "imaging/GIFImage.h"
+#include "imaging/Quantize.h"
+#include "toolkit/SysUtils.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kNoData = "No GIF Data to write";
+constexpr const char* kEncodingError = "GIF image encoding error";
+
+constexpr int kHashSlots = 17777;
+constexpr int kPoolSize = 4096;
+// Beyond this code the table is started afresh (a clear code is sent).
+constexpr int kLastCodeBeforeReset = 4093;
+constexpr int kHashFactor = 301;
+constexpr int kHashOffset = 903;
+constexpr std::size_t kSubBlockBytes = 255;
+constexpr int kCodeBits = 12;
+constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
+
+// The string table of one frame: hash slots keyed by (prefix, pixel). The pool
+// entry a slot refers to lives in the slot itself, one load per probe:
+// ((prefix << 8 | pixel) + 1) << 12 | code, so that 0 means empty.
+class LzwEncoder {
+ public:
+  LzwEncoder(int minCodeSize, std::vector<std::uint8_t>& out)
+      : minCodeSize_(minCodeSize),
+        clearCode_(1 << minCodeSize),
+        endCode_(clearCode_ + 1),
+        slots_(kHashSlots, 0),
+        out_(out) {
+    out_.push_back(static_cast<std::uint8_t>(minCodeSize));
+    Restart();
+    Emit(clearCode_);
+  }
+
+  void Add(int pixel) {
+    if (length_ == 0) {
+      StartString(pixel);
+      return;
+    }
+    // Fits 32 bits: the factor stays below 4096 + 261 and the hash below 77658.
+    hash_ = (static_cast<std::uint32_t>(pixel + length_ + 1 + 4) * hash_) % kHashSlots;
+    ++length_;
+    const std::uint32_t key = (static_cast<std::uint32_t>(prefix_) << 8 | static_cast<unsigned>(pixel)) + 1;
+    std::uint32_t slot = hash_;
+    std::uint32_t entry;
+    while ((entry = slots_[slot]) != 0) {
+      if ((entry >> kCodeBits) == key) {
+        prefix_ = static_cast<int>(entry & kCodeMask);
+        return;
+      }
+      if (++slot == kHashSlots) slot = 0;
+    }
+    Emit(prefix_);
+    const int code = nextFree_++;
+    slots_[slot] = key << kCodeBits | static_cast<std::uint32_t>(code);
+    StartString(pixel);
+    if (code >= capacity_) {
+      ++codeSize_;
+      capacity_ <<= 1;
+    } else if (code > kLastCodeBeforeReset) {
+      Emit(prefix_);
+      Emit(clearCode_);
+      Restart();
+    }
+  }
+
+  void Finish() {
+    Emit(prefix_);
+    Emit(endCode_);
+    if (bits_ > 0) block_[blockLength_++] = static_cast<std::uint8_t>(accumulator_);
+    if (blockLength_ > 0) WriteBlock();
+    out_.push_back(0);
+  }
+
+ private:
+  void StartString(int pixel) {
+    prefix_ = pixel;
+    hash_ = static_cast<std::uint32_t>(pixel * kHashFactor + kHashOffset);
+    length_ = 1;
+  }
+
+  void Restart() {
+    codeSize_ = minCodeSize_ + 1;
+    capacity_ = 1 << codeSize_;
+    nextFree_ = clearCode_ + 2;
+    length_ = 0;
+    std::fill(slots_.begin(), slots_.end(), 0);
+  }
+
+  void Emit(int code) {
+    accumulator_ |= static_cast<std::uint64_t>(code) << bits_;
+    bits_ += codeSize_;
+    while (bits_ >= 8) {
+      block_[blockLength_++] = static_cast<std::uint8_t>(accumulator_);
+      accumulator_ >>= 8;
+      bits_ -= 8;
+      if (blockLength_ == kSubBlockBytes) WriteBlock();
+    }
+  }
+
+  void WriteBlock() {
+    out_.push_back(static_cast<std::uint8_t>(blockLength_));
+    out_.insert(out_.end(), block_, block_ + blockLength_);
+    blockLength_ = 0;
+  }
+
+  const int minCodeSize_;
+  const int clearCode_;
+  const int endCode_;
+  int codeSize_ = 0;
+  int capacity_ = 0;
+  int nextFree_ = 0;
+  int prefix_ = 0;
+  int length_ = 0;
+  std::uint32_t hash_ = 0;
+  std::vector<std::uint32_t> slots_;
+  std::uint64_t accumulator_ = 0;
+  int bits_ = 0;
+  std::uint8_t block_[kSubBlockBytes];
+  std::size_t blockLength_ = 0;
+  std::vector<std::uint8_t>& out_;
+};
+
+static_assert(kPoolSize == 4096, "codes are at most 12 bits");
+
+void PutWord(std::vector<std::uint8_t>& out, unsigned value) {
+  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+}
+
+void PutSubBlocks(std::vector<std::uint8_t>& out, const TStringList* lines) {
+  if (lines != nullptr) {
+    for (const std::string& line : lines->Lines()) {
+      const std::size_t length = std::min(line.size(), kSubBlockBytes);
+      if (length == 0) continue;
+      out.push_back(static_cast<std::uint8_t>(length));
+      out.insert(out.end(), line.begin(), line.begin() + static_cast<std::ptrdiff_t>(length));
+    }
+  }
+  out.push_back(0);
+}
+
+// The fixed bytes of an extension at the length its label calls for, so a
+// record made by hand cannot shift the blocks that follow.
+void PutRecord(std::vector<std::uint8_t>& out, const TExtension& extension, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    out.push_back(i < extension.ExtRecord.size() ? extension.ExtRecord[i] : 0);
+  }
+}
+
+void PutColorTable(std::vector<std::uint8_t>& out, const TGIFColorTable& table, std::size_t entries) {
+  const std::size_t bytes = std::min<std::size_t>(entries, 256) * 3;
+  out.insert(out.end(), table.Colors.begin(), table.Colors.begin() + static_cast<std::ptrdiff_t>(bytes));
+}
+
+std::uint8_t LabelOf(TGIFExtensionType type) {
+  switch (type) {
+    case etGraphicControl: return kGraphicControlLabel;
+    case etPlainText: return kPlainTextLabel;
+    case etApplication: return kApplicationLabel;
+    case etComment: return kCommentLabel;
+  }
+  return kCommentLabel;
+}
+
+int PercentOf(int done, int total) {
+  return total <= 0 ? 100 : static_cast<int>(std::lround(100.0 * done / total));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeGIFPixels(const std::uint8_t* bits, std::size_t size, int width, int height,
+                                          int depth, const std::function<void(int)>& rowDone) {
+  if (depth != 1 && depth != 4 && depth != 8) throw EInvalidGraphicOperation(kEncodingError);
+  const std::size_t stride = DibRowStride(width, depth);
+  if (width < 0 || height < 0 || size < stride * static_cast<std::size_t>(height)) {
+    throw EInvalidGraphicOperation(kEncodingError);
+  }
+  std::vector<std::uint8_t> out;
+  out.reserve(size / 2 + 16);
+  LzwEncoder encoder(depth == 1 ? 2 : depth, out);
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* row = bits + static_cast<std::size_t>(height - 1 - y) * stride;
+    if (depth == 8) {
+      for (int x = 0; x < width; ++x) encoder.Add(row[x]);
+    } else if (depth == 4) {
+      for (int x = 0; x < width; ++x) encoder.Add((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+    } else {
+      for (int x = 0; x < width; ++x) encoder.Add((row[x >> 3] >> (7 - (x & 7))) & 1);
+    }
+    if (rowDone) rowDone(y + 1);
+  }
+  encoder.Finish();
+  return out;
+}
+
+std::vector<std::uint8_t> EncodeGIFImageData(const TDibImage& image,
+                                             const std::function<void(int)>& rowDone) {
+  return EncodeGIFPixels(image.bits.data(), image.bits.size(), image.width, image.height,
+                         BitsPerPixel(image.format), rowDone);
+}
+
+// ---------------------------------------------------------------- TGIFImage writing
+
+void TGIFImage::SaveToStream(std::ostream& stream) {
+  WriteGIF(stream, false);
+}
+
+void TGIFImage::WriteData(std::ostream& stream) {
+  WriteGIF(stream, true);
+}
+
+void TGIFImage::WriteGIF(std::ostream& stream, bool withLength) {
+  const std::vector<std::uint8_t> gif = BuildGIF();
+  if (withLength) {
+    const std::uint32_t length = static_cast<std::uint32_t>(gif.size());
+    const std::uint8_t prefix[4] = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+                                    static_cast<std::uint8_t>(length >> 16),
+                                    static_cast<std::uint8_t>(length >> 24)};
+    stream.write(reinterpret_cast<const char*>(prefix), 4);
+  }
+  stream.write(reinterpret_cast<const char*>(gif.data()), static_cast<std::streamsize>(gif.size()));
+}
+
+void TGIFImage::EncodeFrame(TGIFFrame& frame) {
+  const TBitmap* bitmap = frame.CurrentBitmap();
+  if (bitmap == nullptr || bitmap->Empty()) throw EInvalidGraphicOperation(kNoData);
+  Progress(psStarting, 0, std::string());
+  try {
+    // Palette bitmaps are coded straight from their pixel store; deeper ones
+    // through the reduction's file form.
+    TBitmap reduced;
+    const TBitmap* source = bitmap;
+    const int depth = bitmap->BitsPerPixel();
+    if (depth != 1 && depth != 4 && depth != 8) {
+      const std::vector<std::uint8_t> file =
+          ReduceBitmap(bitmap, rt8Bit, frame.Grayscale() ? rmGrey : DefaultReduction());
+      std::istringstream in(std::string(file.begin(), file.end()));
+      reduced.LoadFromStream(in);
+      source = &reduced;
+    }
+    const int bits = source->BitsPerPixel();
+    const int width = source->Width();
+    const int height = source->Height();
+    if (bits != 1 && bits != 4 && bits != 8) throw EInvalidGraphicOperation(kEncodingError);
+    frame.SetInterlaced(false);
+
+    TGIFItem& item = frame.CodedImage();
+    item.ColorTable.Clear();
+    item.ColorTable.Count = std::min(256u, 1u << bits);
+    const auto& palette = source->Palette();
+    for (std::size_t i = 0; i < palette.size() && i < item.ColorTable.Count; ++i) {
+      item.ColorTable.SetColor(static_cast<int>(i), palette[i].ToColor());
+    }
+    std::function<void(int)> rowDone;
+    if (OnProgress) {
+      rowDone = [this, height](int rows) { Progress(psRunning, PercentOf(rows, height), std::string()); };
+    }
+    item.ImageData = EncodeGIFPixels(source->Bits(), source->RowStride() * static_cast<std::size_t>(height),
+                                     width, height, bits, rowDone);
+    item.BitsPerPixel = static_cast<std::uint8_t>(GIFBitsForCount(item.ColorTable.Count));
+    if (data_->ColorTable.Count > 0) {
+      frame.SetLocalColorMap(true);
+    } else {
+      data_->ColorTable = item.ColorTable;
+      data_->BitsPerPixel = item.BitsPerPixel;
+      frame.SetLocalColorMap(false);
+    }
+    item.ImageSize = {width, height};
+    const int right = frame.Origin().X + width;
+    const int bottom = frame.Origin().Y + height;
+    screenWidth_ = static_cast<std::uint16_t>(std::clamp<int>(std::max<int>(screenWidth_, right), 0, 0xFFFF));
+    screenHeight_ =
+        static_cast<std::uint16_t>(std::clamp<int>(std::max<int>(screenHeight_, bottom), 0, 0xFFFF));
+  } catch (const Exception& e) {
+    Progress(psEnding, 0, e.Message());
+    throw;
+  }
+  Progress(psEnding, 100, std::string());
+}
+
+void TGIFImage::UpdateGraphicControl(TGIFFrame& frame) {
+  auto& extensions = frame.Extensions();
+  const auto isControl = [](const std::unique_ptr<TExtension>& e) { return e->ExtType == etGraphicControl; };
+  const bool needed =
+      frame.DelayTime() != 0 || frame.TransparentColor() != clNone || frame.DisposalMethod() != 0;
+  if (needed && std::none_of(extensions.begin(), extensions.end(), isControl)) {
+    auto control = std::make_unique<TExtension>();
+    control->ExtType = etGraphicControl;
+    control->ExtRecord = {4, 0, 0, 0, 0, 0};
+    extensions.push_back(std::move(control));
+  }
+  const auto last = std::find_if(extensions.rbegin(), extensions.rend(), isControl);
+  if (last != extensions.rend()) {
+    std::vector<std::uint8_t>& record = (*last)->ExtRecord;
+    record.resize(6, 0);
+    const unsigned delay = frame.DelayTime() / 10u;
+    record[2] = static_cast<std::uint8_t>(delay & 0xFF);
+    record[3] = static_cast<std::uint8_t>(delay >> 8);
+    const int index = frame.TransparentColor() == clNone
+                          ? -1
+                          : frame.CodedImage().ColorTable.IndexOf(ColorToRGB(frame.TransparentColor()));
+    if (index >= 0) {
+      record[4] = static_cast<std::uint8_t>(index);
+      record[1] |= 1;
+    } else {
+      record[1] &= static_cast<std::uint8_t>(~1u);
+    }
+    record[1] = static_cast<std::uint8_t>((record[1] & 0xE3) | (frame.DisposalMethod() << 2));
+  }
+  std::erase_if(extensions, [](const std::unique_ptr<TExtension>& e) {
+    return e->ExtType == etComment && (!e->ExtData || e->ExtData->Count() == 0);
+  });
+  if (!extensions.empty()) version_ = 2;
+}
+
+std::vector<std::uint8_t> TGIFImage::BuildGIF() {
+  if (frames_.empty()) throw EInvalidGraphicOperation(kNoData);
+  for (auto& frame : frames_) {
+    TGIFItem& item = frame->CodedImage();
+    if (!item.ImageData || item.ImageData->empty()) {
+      item.ImageData.reset();
+      EncodeFrame(*frame);
+    }
+    UpdateGraphicControl(*frame);
+  }
+  if (data_->Comment.Count() > 0) version_ = 2;
+
+  const char* header = version_ == 2 ? "GIF89a" : "GIF87a";
+  std::vector<std::uint8_t> out(header, header + 6);
+
+  RecomputeScreenSize();
+  PutWord(out, screenWidth_);
+  PutWord(out, screenHeight_);
+  const TGIFColorTable& global = data_->ColorTable;
+  std::uint8_t packed = 0;
+  std::uint8_t background = 0;
+  if (global.Count > 0) {
+    const int e = GIFColorExponent(global.Count);
+    // The size field must describe the table actually written.
+    packed = static_cast<std::uint8_t>(0x80 | ((e - 1) << 4) | (e - 1));
+    if (backgroundColor_ != clNone) {
+      background = static_cast<std::uint8_t>(std::max(global.IndexOf(ColorToRGB(backgroundColor_)), 0));
+    }
+  }
+  out.push_back(packed);
+  out.push_back(background);
+  out.push_back(data_->AspectRatio);
+  if (global.Count > 0) PutColorTable(out, global, global.Count);
+
+  if (looping_ && frames_.size() > 1) {
+    static constexpr char kLoopId[] = "NETSCAPE2.0";
+    out.push_back('!');
+    out.push_back(kApplicationLabel);
+    out.push_back(11);
+    out.insert(out.end(), kLoopId, kLoopId + 11);
+    out.push_back(3);
+    out.push_back(1);
+    PutWord(out, repeatCount_);
+    out.push_back(0);
+  }
+
+  for (auto& frame : frames_) {
+    for (const auto& extension : frame->Extensions()) {
+      out.push_back('!');
+      out.push_back(LabelOf(extension->ExtType));
+      switch (extension->ExtType) {
+        case etGraphicControl: PutRecord(out, *extension, 6); break;
+        case etPlainText:
+          PutRecord(out, *extension, 13);
+          PutSubBlocks(out, extension->ExtData.get());
+          break;
+        case etApplication:
+          PutRecord(out, *extension, 12);
+          PutSubBlocks(out, extension->ExtData.get());
+          break;
+        case etComment: PutSubBlocks(out, extension->ExtData.get()); break;
+      }
+    }
+    TGIFItem& item = frame->CodedImage();
+    out.push_back(',');
+    PutWord(out, static_cast<unsigned>(frame->Origin().X));
+    PutWord(out, static_cast<unsigned>(frame->Origin().Y));
+    PutWord(out, static_cast<unsigned>(item.ImageSize.Width));
+    PutWord(out, static_cast<unsigned>(item.ImageSize.Height));
+    std::uint8_t descriptor = 0;
+    int bits = 0;
+    if (frame->LocalColorMap()) {
+      bits = std::min(GIFBitsForCount(item.ColorTable.Count), 8);
+      item.BitsPerPixel = static_cast<std::uint8_t>(bits);
+      descriptor = static_cast<std::uint8_t>(0x80 + bits - 1);
+    }
+    if (frame->Interlaced()) descriptor |= 0x40;
+    out.push_back(descriptor);
+    // The descriptor announces 2^bits entries: a shorter table is padded with
+    // black so the image data that follows stays where the reader expects it.
+    if (frame->LocalColorMap()) PutColorTable(out, item.ColorTable, std::size_t{1} << bits);
+    out.insert(out.end(), item.ImageData->begin(), item.ImageData->end());
+  }
+
+  if (data_->Comment.Count() > 0) {
+    out.push_back('!');
+    out.push_back(kCommentLabel);
+    PutSubBlocks(out, &data_->Comment);
+  }
+  out.push_back(';');
+  return out;
+}
+
+}  // namespace qv

@@ -1,0 +1,23 @@
+// The quiet abort used by the image routines: an operation that the program
+// cannot perform tells the user once and then unwinds without a second report.
+#pragma once
+
+#include <string>
+
+#include "toolkit/SysUtils.h"
+
+namespace qv {
+
+// Unwinds the current operation without an error report of its own: handlers
+// that catch errors to show them let this one pass silently.
+QV_DECLARE_EXCEPTION(EAbort, Exception);
+
+// A message box with the application's title and an OK button; without an
+// application object it goes straight to the dialogs, and without those to
+// standard error.
+void ShowMessage(const std::string& text);
+
+// Tells the user "Function not yet implemented", then raises EAbort.
+[[noreturn]] void AbortNotImplemented();
+
+}  // namespace qv
