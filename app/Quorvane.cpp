@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Unit1.h"
+#include "imaging/GIFImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "platform/linux/CanberraSound.h"
@@ -17,7 +18,6 @@
 #include "platform/linux/SqliteRegistryStore.h"
 #include "platform/qt/QtBackend.h"
 #include "platform/qt/QtFontEngine.h"
-#include "imaging/GIFImage.h"
 #include "toolkit/Application.h"
 
 namespace {

@@ -28,7 +28,9 @@ void PlaySoundFile(const std::string& path) {
 }
 
 // The scope's value for a round-trip time: the time in fiftieths of a second.
-std::int32_t ScaledRoundTrip(std::uint32_t roundTripMs) { return static_cast<std::int32_t>(roundTripMs / 50); }
+std::int32_t ScaledRoundTrip(std::uint32_t roundTripMs) {
+  return static_cast<std::int32_t>(roundTripMs / 50);
+}
 
 // --- sounds, also the "Test" panels of the settings ---------------------------------
 
@@ -41,7 +43,9 @@ void TForm1::Panel21Click(TObject*) {
 void TForm1::Panel14Click(TObject*) {
   if (ipalarmsound->Checked()) PlaySoundFile(ipalarm->Text());
 }
-void TForm1::Panel1Click(TObject*) { PlaySoundFile(reconsound->Text()); }
+void TForm1::Panel1Click(TObject*) {
+  PlaySoundFile(reconsound->Text());
+}
 
 // --- the ping timer and the echo cycle ------------------------------------------------
 
@@ -61,7 +65,8 @@ void TForm1::NorvikEasyThread1Exec(TObject*, TEasyThreadThread* thread) {
   gui([&] { address = edIpAddr->Text(); });
   const std::uint32_t destination = inet_addr(address);
   std::uint32_t openError = platform::kIcmpErrorInvalidHandle;
-  const platform::IcmpHandle handle = icmp != nullptr ? icmp->OpenHandle(openError) : platform::kInvalidIcmpHandle;
+  const platform::IcmpHandle handle =
+      icmp != nullptr ? icmp->OpenHandle(openError) : platform::kInvalidIcmpHandle;
   gui([&] {
     IcmpHandle = handle;
     Panel19Click(this);

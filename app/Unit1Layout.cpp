@@ -5,11 +5,11 @@
 #include "app/Unit1.h"
 #include "desktop/KZTransImg.h"
 #include "net/Ping.h"
-#include "worker/easythrd.h"
 #include "presence/onlyrun.h"
 #include "settings/TessalyReg.h"
 #include "widgets/Spin.h"
 #include "widgets/explbtn.h"
+#include "worker/easythrd.h"
 
 namespace qv {
 

@@ -344,6 +344,11 @@ platform::PixelView TWinControl::PeerPaint(const platform::PeerRect&) {
   return view;
 }
 
+void TWinControl::ForgetMouseOver() {
+  if (mouseOver_ != nullptr && mouseOver_ != this) mouseOver_->MouseLeave();
+  mouseOver_ = nullptr;
+}
+
 TControl* ControlAtPoint(TWinControl* self, int x, int y) {
   // Topmost first: later children lie above earlier ones.
   for (int i = self->ControlCount() - 1; i >= 0; --i) {
@@ -358,8 +363,13 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
   RunGuarded([&] {
     TControl* target = mouseCapture_ != nullptr ? mouseCapture_ : ControlAtPoint(this, e.x, e.y);
     if (e.action == platform::MouseAction::Leave) {
-      if (mouseOver_ != nullptr && mouseOver_ != this) mouseOver_->MouseLeave();
-      mouseOver_ = nullptr;
+      ForgetMouseOver();
+      return;
+    }
+    if (e.action == platform::MouseAction::Enter) {
+      // Entering a native child is no leave for its parents' windows, yet the
+      // pointer has left whatever windowless control they thought it over.
+      for (TWinControl* p = parent_; p != nullptr; p = p->parent_) p->ForgetMouseOver();
       return;
     }
     if (e.action == platform::MouseAction::Move && mouseCapture_ == nullptr && target != mouseOver_) {

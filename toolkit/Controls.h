@@ -197,6 +197,8 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
   virtual void DoEnter();
   virtual void DoExit();
   void AlignControls();
+  // The pointer is no longer over any windowless child of this control.
+  void ForgetMouseOver();
 
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);

@@ -134,8 +134,9 @@ TEST_F(ConnectionTest, PingSoundPlaysBeforeTheEchoWhenSwitchedOn) {
   f.pongsound->SetChecked(true);
   Reply(10);
   Cycle();
-  EXPECT_EQ(sounds.Played(), (std::vector<std::string>{"c:\\winnt\\media\\ping.wav", "c:\\winnt\\media\\pong.wav",
-                                                       "c:\\winnt\\media\\ringout.wav"}));
+  EXPECT_EQ(sounds.Played(),
+            (std::vector<std::string>{"c:\\winnt\\media\\ping.wav", "c:\\winnt\\media\\pong.wav",
+                                      "c:\\winnt\\media\\ringout.wav"}));
 }
 
 TEST_F(ConnectionTest, PingingOffShowsTheStateAndTicksDoNothing) {
