@@ -6,6 +6,7 @@
 
 #include "app/Unit1.h"
 #include "imaging/GIFImage.h"
+#include "imaging/ImageFormats.h"
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "platform/linux/CanberraSound.h"
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
   TApplication application;
   Application->Initialize();
   // Every picture of the program can load the image formats of the imaging library.
+  RegisterImageFormats();
   RegisterGIFFormat();
   Application->SetTitle("Quorvane");
   // A damaged or unreadable store is left as it is: the settings keep their

@@ -8,9 +8,7 @@
 
 namespace qv {
 
-// Unwinds the current operation without an error report of its own: handlers
-// that catch errors to show them let this one pass silently.
-QV_DECLARE_EXCEPTION(EAbort, Exception);
+// EAbort (toolkit/SysUtils.h) unwinds an operation without a report of its own.
 
 // A message box with the application's title and an OK button; without an
 // application object it goes straight to the dialogs, and without those to

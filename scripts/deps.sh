@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool x11-apps imagemagick
   locales clang-format fonts-liberation2
   libpng-dev libcanberra-dev libgif-dev iputils-ping
+  clang libclang-rt-14-dev
 )
 
 missing=()

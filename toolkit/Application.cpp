@@ -84,6 +84,7 @@ void TApplication::ShowException(const std::exception& error) {
 }
 
 void TApplication::HandleException(const std::exception& error) {
+  if (dynamic_cast<const EAbort*>(&error) != nullptr) return;
   if (OnException) {
     OnException(this);
     return;

@@ -315,26 +315,38 @@ void TWinControl::FontChangedHook() {
 }
 
 TBitmap& TWinControl::PaintToBackBuffer() {
+  return PaintToBackBuffer(ClientRect());
+}
+
+TBitmap& TWinControl::PaintToBackBuffer(const TRect& dirty) {
   if (back_.Width() != width_ || back_.Height() != height_ || back_.PixelFormat() != pf32bit) {
     back_.SetPixelFormat(pf32bit);
     back_.SetSize(width_, height_);
   }
+  const TRect area = Intersect(dirty, ClientRect());
+  if (area.IsEmpty()) return back_;
+  // Only the dirty area is painted: a scope step repaints a strip, not the window.
   TCanvas& canvas = back_.Canvas();
   canvas.ResetViewport();
+  canvas.SetClipRect(area);
   Paint(canvas);
   for (TControl* c : controls_) {
     if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
-    canvas.SetViewport(c->BoundsRect());
+    const TRect bounds = c->BoundsRect();
+    if (Intersect(bounds, area).IsEmpty()) continue;
+    canvas.SetViewport(bounds);
+    canvas.IntersectClipRect(Rect(area.Left - bounds.Left, area.Top - bounds.Top, area.Right - bounds.Left,
+                                  area.Bottom - bounds.Top));
     c->Paint(canvas);
   }
   canvas.ResetViewport();
   return back_;
 }
 
-platform::PixelView TWinControl::PeerPaint(const platform::PeerRect&) {
+platform::PixelView TWinControl::PeerPaint(const platform::PeerRect& dirty) {
   platform::PixelView view;
   RunGuarded([&] {
-    TBitmap& bmp = PaintToBackBuffer();
+    TBitmap& bmp = PaintToBackBuffer(Rect(dirty.left, dirty.top, dirty.right, dirty.bottom));
     if (bmp.Width() <= 0 || bmp.Height() <= 0) return;
     view.width = bmp.Width();
     view.height = bmp.Height();

@@ -180,6 +180,8 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
   // Paints this control and its graphic children into its back bitmap and
   // returns that bitmap (headless code and tests look at it directly).
   TBitmap& PaintToBackBuffer();
+  // The same for one area; the rest of the back bitmap keeps its pixels.
+  TBitmap& PaintToBackBuffer(const TRect& dirty);
   TBitmap& BackBuffer() { return back_; }
 
   TKeyEvent OnKeyDown;

@@ -43,6 +43,8 @@ QV_DECLARE_EXCEPTION(EThread, Exception);
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
 QV_DECLARE_EXCEPTION(EInOutError, Exception);
 QV_DECLARE_EXCEPTION(ERegistryException, Exception);
+// The silent exception: it ends an operation and is never reported.
+QV_DECLARE_EXCEPTION(EAbort, Exception);
 
 // printf-style formatting of the description's message templates ("%s", "%d").
 std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));

@@ -1,5 +1,8 @@
 // The connection watch on the fake echo service: the cycle's status texts, log
 // lines, sounds and instruments, the random intervals and the URL-to-IP test.
+#include <condition_variable>
+#include <mutex>
+
 #include "AppFixture.h"
 #include "net/Ping.h"
 #include "widgets/Spin.h"
@@ -185,6 +188,47 @@ TEST_F(ConnectionTest, FailedLookupKeepsTheConfiguredAddress) {
   loop.ProcessEvents();
   EXPECT_EQ(Messages().back(), "Translated to ");
   EXPECT_EQ(f.edIpAddr->Text(), "127.0.0.1");
+}
+
+}  // namespace
+}  // namespace qv::testing
+
+namespace qv::testing {
+namespace {
+
+// With a 1 s interval and a destination that stays silent, every tick turns the
+// light red but a new echo goes out only once the waiting one has timed out.
+TEST_F(ConnectionTest, TicksWhileACycleWaitsStartNothing) {
+  TForm1& f = StartPinging();
+  std::mutex m;
+  std::condition_variable cv;
+  bool release = false;
+  icmp.respond = [&](const platform::fake::EchoCall&) {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return release; });
+    IcmpEchoReply r;
+    r.status = platform::kIpReqTimedOut;
+    return r;
+  };
+  ASSERT_EQ(f.Timer3->Interval(), 1000u);
+  for (int tick = 0; tick < 5; ++tick) {
+    f.GraphicLight1->SetActiveLight(alGreen);
+    loop.Advance(1000);
+    EXPECT_EQ(f.GraphicLight1->ActiveLight(), alRed);
+    loop.WaitForPosts(20);  // the worker's first steps on the GUI thread
+  }
+  for (int i = 0; i < 200 && icmp.Sent().empty(); ++i) loop.WaitForPosts(5);
+  EXPECT_EQ(icmp.Sent().size(), 1u);
+  {
+    std::lock_guard<std::mutex> lock(m);
+    release = true;
+  }
+  cv.notify_all();
+  FinishCycle();
+  EXPECT_EQ(Messages().back(), "Connection to the INTERNET lost");
+  loop.Advance(1000);
+  FinishCycle();
+  EXPECT_EQ(icmp.Sent().size(), 2u);
 }
 
 }  // namespace

@@ -193,3 +193,14 @@ TEST_F(LoopTest, TerminateEndsTheLoop) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST_F(LoopTest, AbortIsNeverReported) {
+  RunGuarded([] { throw EAbort("Operation aborted"); });
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+}  // namespace
+}  // namespace qv

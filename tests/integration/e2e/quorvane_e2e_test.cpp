@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "ProgramRun.h"
@@ -45,9 +47,37 @@ class QuorvaneE2E : public ::testing::Test {
     return out;
   }
 
+  void Seed(const std::string& name, platform::RegType type, const std::vector<std::uint8_t>& data) {
+    platform::SqliteRegistryStore store(registryFile);
+    const std::string login = RunCommand({"id", "-un"});
+    const std::string user = login.substr(0, login.find('\n'));
+    platform::HKey key = 0;
+    ASSERT_EQ(store.CreateKey(platform::kHkeyLocalMachine,
+                              "Software\\Marrowfield\\Quorvane\\" + user + "\\" + name, &key),
+              platform::kErrorSuccess);
+    ASSERT_EQ(store.SetValue(key, name, type, data), platform::kErrorSuccess);
+    store.CloseKey(key);
+  }
+
   platform::fake::TempDir dir;
   std::string registryFile;
 };
+
+// Real echoes to the loopback address: the first reply is logged as the
+// connection coming up.
+TEST_F(QuorvaneE2E, PingingTheLoopbackAddressLogsTheConnection) {
+  const std::string address = "127.0.0.1";
+  Seed("URL", platform::kRegSz, std::vector<std::uint8_t>(address.begin(), address.end()));
+  Seed("PingActive", platform::kRegDword, {1, 0, 0, 0});
+  ProgramRun run(dir, registryFile);
+  ASSERT_FALSE(run.WaitForWindow(15000).empty());
+  bool detected = false;
+  for (int i = 0; i < 100 && !detected; ++i) {
+    detected = Log().find("   \xA9\xAE Connection to the INTERNET detected\r\n") != std::string::npos;
+    if (!detected) ::usleep(100000);
+  }
+  EXPECT_TRUE(detected) << Log();
+}
 
 TEST_F(QuorvaneE2E, FirstStartSaveAndSecondStart) {
   dir.WriteFile("quorvane.log", "a line of an earlier run\r\n");
