@@ -1,4 +1,5 @@
 #include "imaging/IconCodec.h"
+#include "toolkit/LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -32,18 +33,13 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 }
 
 std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
-  if (at > d.size() || d.size() - at < 2) Invalid();
-  return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+  if (!HasBytes(d, at, 2)) Invalid();
+  return LoadLe16(d.data() + at);
 }
 
 std::uint32_t Le32(std::span<const std::uint8_t> d, std::size_t at) {
-  if (at > d.size() || d.size() - at < 4) Invalid();
-  return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(d[at + 2]) << 16) | (static_cast<std::uint32_t>(d[at + 3]) << 24);
-}
-
-void PutLe32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  if (!HasBytes(d, at, 4)) Invalid();
+  return LoadLe32(d.data() + at);
 }
 
 // Where the parts of a BMP-coded icon image lie, all relative to its start.
@@ -139,13 +135,13 @@ void DecodeColors(std::span<const std::uint8_t> image, const BmpLayout& l, TBitm
   std::vector<std::uint8_t> file(kBmpFileHeaderSize + length, 0);
   file[0] = 'B';
   file[1] = 'M';
-  PutLe32(file.data() + 2, static_cast<std::uint32_t>(file.size()));
-  PutLe32(file.data() + 10, static_cast<std::uint32_t>(kBmpFileHeaderSize + l.xorOffset));
+  StoreLe32(file.data() + 2, static_cast<std::uint32_t>(file.size()));
+  StoreLe32(file.data() + 10, static_cast<std::uint32_t>(kBmpFileHeaderSize + l.xorOffset));
   std::memcpy(file.data() + kBmpFileHeaderSize, image.data(), length);
   std::uint8_t* info = file.data() + kBmpFileHeaderSize;
-  PutLe32(info + 8, static_cast<std::uint32_t>(l.height));
-  PutLe32(info + 20, 0);  // image size: implied
-  PutLe32(info + 32, static_cast<std::uint32_t>(l.paletteEntries));
+  StoreLe32(info + 8, static_cast<std::uint32_t>(l.height));
+  StoreLe32(info + 20, 0);  // image size: implied
+  StoreLe32(info + 32, static_cast<std::uint32_t>(l.paletteEntries));
   try {
     colors.SetImage(TBmpCodec::Decode(file));
   } catch (const EInvalidGraphic&) {

@@ -1,4 +1,5 @@
 #include "imaging/Quantize.h"
+#include "toolkit/LittleEndian.h"
 
 #include <atomic>
 #include <cstring>
@@ -19,16 +20,6 @@ constexpr std::size_t kPixelOffset8 = kFileHeaderSize + kInfoHeaderSize + kPalet
 
 std::atomic<TReductionMethod> gDefaultReduction{rmHistogram};
 
-void PutLe16(std::uint8_t* at, std::uint32_t v) {
-  at[0] = static_cast<std::uint8_t>(v);
-  at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* at, std::uint32_t v) {
-  PutLe16(at, v & 0xFFFF);
-  PutLe16(at + 2, v >> 16);
-}
-
 TPixelFormat FormatForTarget(int target) {
   switch (target) {
     case rt1Bit: return pf1bit;
@@ -45,21 +36,21 @@ void WriteHeaders8(std::vector<std::uint8_t>& file, int width, int height, const
   std::uint8_t* h = file.data();
   h[0] = 'B';
   h[1] = 'M';
-  PutLe32(h + 2, static_cast<std::uint32_t>(file.size()));
-  PutLe32(h + 6, 0);
-  PutLe32(h + 10, static_cast<std::uint32_t>(kPixelOffset8));
+  StoreLe32(h + 2, static_cast<std::uint32_t>(file.size()));
+  StoreLe32(h + 6, 0);
+  StoreLe32(h + 10, static_cast<std::uint32_t>(kPixelOffset8));
   std::uint8_t* info = h + kFileHeaderSize;
-  PutLe32(info, kInfoHeaderSize);
-  PutLe32(info + 4, static_cast<std::uint32_t>(width));
-  PutLe32(info + 8, static_cast<std::uint32_t>(height));  // positive: bottom row first
-  PutLe16(info + 12, 1);                                  // planes
-  PutLe16(info + 14, 8);                                  // bits per pixel
-  PutLe32(info + 16, 0);                                  // no compression
-  PutLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));
-  PutLe32(info + 24, 0);
-  PutLe32(info + 28, 0);
-  PutLe32(info + 32, 0);  // colours used: the full table
-  PutLe32(info + 36, r.importantColors);
+  StoreLe32(info, kInfoHeaderSize);
+  StoreLe32(info + 4, static_cast<std::uint32_t>(width));
+  StoreLe32(info + 8, static_cast<std::uint32_t>(height));  // positive: bottom row first
+  StoreLe16(info + 12, 1);                                  // planes
+  StoreLe16(info + 14, 8);                                  // bits per pixel
+  StoreLe32(info + 16, 0);                                  // no compression
+  StoreLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));
+  StoreLe32(info + 24, 0);
+  StoreLe32(info + 28, 0);
+  StoreLe32(info + 32, 0);  // colours used: the full table
+  StoreLe32(info + 36, r.importantColors);
   std::uint8_t* table = info + kInfoHeaderSize;
   for (std::size_t i = 0; i < 256; ++i) {
     table[4 * i] = r.palette[i].Blue;

@@ -1,4 +1,5 @@
 #include "toolkit/BmpCodec.h"
+#include "toolkit/LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -66,14 +67,13 @@ struct DecodeContext {
 };
 
 std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
-  if (at > d.size() || d.size() - at < 2) Invalid();
-  return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+  if (!HasBytes(d, at, 2)) Invalid();
+  return LoadLe16(d.data() + at);
 }
 
 std::uint32_t Le32(std::span<const std::uint8_t> d, std::size_t at) {
-  if (at > d.size() || d.size() - at < 4) Invalid();
-  return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(d[at + 2]) << 16) | (static_cast<std::uint32_t>(d[at + 3]) << 24);
+  if (!HasBytes(d, at, 4)) Invalid();
+  return LoadLe32(d.data() + at);
 }
 
 bool IsIndexedDepth(int bits) {
