@@ -1,0 +1,92 @@
+#include "app/RealServices.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/Dialogs.h"
+#include "platform/Services.h"
+#include "platform/linux/CanberraSound.h"
+#include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxIcmp.h"
+#include "platform/linux/LinuxLocale.h"
+#include "platform/linux/LinuxResolver.h"
+#include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LinuxThreads.h"
+#include "platform/linux/SqliteRegistryStore.h"
+#include "platform/qt/QtBackend.h"
+#include "platform/qt/QtFontEngine.h"
+
+namespace qv {
+
+namespace {
+
+// With QUORVANE_DIALOG_LOG set, every message box text is appended to that file
+// before the box shows, so end-to-end tests can see what the user is asked.
+class RecordingDialogs final : public platform::IDialogs {
+ public:
+  RecordingDialogs(platform::IDialogs& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+    if (std::FILE* f = std::fopen(path_.c_str(), "ab")) {
+      std::fprintf(f, "%s\n", text.c_str());
+      std::fclose(f);
+    }
+    return inner_.MessageBox(text, caption, flags);
+  }
+  bool OpenFile(const platform::FileDialogRequest& request, std::string& chosen) override {
+    return inner_.OpenFile(request, chosen);
+  }
+  void Beep() override { inner_.Beep(); }
+
+ private:
+  platform::IDialogs& inner_;
+  std::string path_;
+};
+
+}  // namespace
+
+struct RealServices::Backends {
+  Backends(int& argc, char** argv) : qt(argc, argv) {}
+  platform::qt::QtBackend qt;
+  platform::LinuxFileSystem files;
+  platform::LinuxLocale locale;
+  platform::LinuxSystemInfo system;
+  platform::qt::QtFontEngine fonts;
+  platform::SqliteRegistryStore registry;
+  platform::LinuxIcmp icmp;
+  platform::CanberraSound sounds;
+  platform::LinuxThreads threads;
+  // After the Qt backend: the resolver posts to its loop and must go first.
+  platform::LinuxResolver resolver;
+  std::unique_ptr<RecordingDialogs> recording;
+};
+
+RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<Backends>(argc, argv)) {
+  Backends& b = *backends_;
+  platform::Services& services = platform::Current();
+  services.loop = &b.qt.Loop();
+  services.windows = &b.qt.Windows();
+  services.dialogs = &b.qt.Dialogs();
+  if (const char* log = std::getenv("QUORVANE_DIALOG_LOG"); log != nullptr && *log != '\0') {
+    b.recording = std::make_unique<RecordingDialogs>(b.qt.Dialogs(), log);
+    services.dialogs = b.recording.get();
+  }
+  services.files = &b.files;
+  services.locale = &b.locale;
+  services.system = &b.system;
+  services.fonts = &b.fonts;
+  services.registry = &b.registry;
+  services.icmp = &b.icmp;
+  services.resolver = &b.resolver;
+  services.sounds = &b.sounds;
+  services.threads = &b.threads;
+}
+
+RealServices::~RealServices() {
+  platform::Current() = platform::Services{};
+}
+
+std::string RealServices::OpenRegistry() {
+  return backends_->registry.Open();
+}
+
+}  // namespace qv
