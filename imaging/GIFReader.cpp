@@ -2,6 +2,7 @@
 // parsed block by block (screen descriptor, extensions, image descriptors).
 #include "imaging/GIFImage.h"
 #include "toolkit/LittleEndian.h"
+#include "toolkit/StreamBytes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,7 +24,6 @@ constexpr std::uint8_t kExtensionIntroducer = '!';
 constexpr std::uint8_t kImageIntroducer = ',';
 constexpr std::uint8_t kTrailer = ';';
 constexpr std::uint16_t kMaxRepeatCount = 30000;
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 constexpr std::size_t kGraphicControlBytes = 6;
 constexpr std::size_t kPlainTextBytes = 13;
@@ -34,21 +34,6 @@ bool EqualsIgnoringCase(const std::uint8_t* bytes, const char* text) {
     if (std::tolower(bytes[i]) != std::tolower(static_cast<unsigned char>(text[i]))) return false;
   }
   return true;
-}
-
-// Pulls up to `limit` bytes, growing the buffer only as data really arrives,
-// so a hostile length prefix cannot make us allocate what is not there.
-std::vector<std::uint8_t> ReadUpTo(std::istream& stream, std::size_t limit) {
-  std::vector<std::uint8_t> data;
-  while (data.size() < limit && stream) {
-    const std::size_t want = std::min(kReadChunk, limit - data.size());
-    const std::size_t old = data.size();
-    data.resize(old + want);
-    stream.read(reinterpret_cast<char*>(data.data() + old), static_cast<std::streamsize>(want));
-    data.resize(old + static_cast<std::size_t>(stream.gcount()));
-    if (static_cast<std::size_t>(stream.gcount()) < want) break;
-  }
-  return data;
 }
 
 }  // namespace
@@ -95,7 +80,8 @@ struct TGIFImage::Reader {
 };
 
 void TGIFImage::LoadFromStream(std::istream& stream) {
-  const std::vector<std::uint8_t> data = ReadUpTo(stream, std::numeric_limits<std::size_t>::max());
+  std::vector<std::uint8_t> data;
+  ReadUpTo(stream, data, std::numeric_limits<std::size_t>::max());
   ReadGIF(data, true);
 }
 
@@ -107,7 +93,8 @@ void TGIFImage::ReadData(std::istream& stream) {
 }
 
 void TGIFImage::ReadGIF(std::size_t length, std::istream& stream, bool decodeFirst) {
-  const std::vector<std::uint8_t> data = ReadUpTo(stream, length);
+  std::vector<std::uint8_t> data;
+  ReadUpTo(stream, data, length);
   ReadGIF(data, decodeFirst);
 }
 

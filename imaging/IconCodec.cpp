@@ -1,5 +1,6 @@
 #include "imaging/IconCodec.h"
 #include "toolkit/LittleEndian.h"
+#include "toolkit/StreamBytes.h"
 
 #include <algorithm>
 #include <array>
@@ -26,7 +27,6 @@ constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitfields = 3;
 constexpr std::size_t kMaskBlockSize = 12;
 constexpr int kPreferredSide = 32;
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 [[noreturn]] void Invalid() {
   throw EInvalidGraphic(kInvalidIcon);
@@ -208,17 +208,6 @@ void DecodeBmpImage(std::span<const std::uint8_t> image, TDecodedIcon& out) {
   }
   if (inverts) out.inversion = std::move(inversion);
   out.bitCount = l.bitCount;
-}
-
-bool ReadUpTo(std::istream& in, std::vector<std::uint8_t>& bytes, std::size_t total) {
-  while (bytes.size() < total && in) {
-    const std::size_t want = std::min(kReadChunk, total - bytes.size());
-    const std::size_t old = bytes.size();
-    bytes.resize(old + want);
-    in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(want));
-    bytes.resize(old + static_cast<std::size_t>(in.gcount()));
-  }
-  return bytes.size() >= total;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "toolkit/BmpCodec.h"
 #include "toolkit/LittleEndian.h"
+#include "toolkit/StreamBytes.h"
 
 #include <algorithm>
 #include <array>
@@ -36,8 +37,6 @@ constexpr std::array<std::uint32_t, 4> kDefault32Masks = {0x00FF0000, 0x0000FF00
 constexpr std::uint8_t kRleEndOfLine = 0;
 constexpr std::uint8_t kRleEndOfBitmap = 1;
 constexpr std::uint8_t kRleDelta = 2;
-
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 [[noreturn]] void Invalid() {
   throw EInvalidGraphic("Bitmap image is not valid");
@@ -391,19 +390,6 @@ void ParseHeaders(DecodeContext& c) {
   ParseMasks(c);
   SizePalette(c);
   LocatePixels(c);
-}
-
-// Reads until `bytes` holds `total` bytes or the stream ends; never grows the
-// buffer by more than a chunk ahead of the data really read.
-bool ReadUpTo(std::istream& in, std::vector<std::uint8_t>& bytes, std::size_t total) {
-  while (bytes.size() < total && in) {
-    const std::size_t want = std::min(kReadChunk, total - bytes.size());
-    const std::size_t old = bytes.size();
-    bytes.resize(old + want);
-    in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(want));
-    bytes.resize(old + static_cast<std::size_t>(in.gcount()));
-  }
-  return bytes.size() >= total;
 }
 
 void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
