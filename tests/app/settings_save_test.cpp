@@ -1,6 +1,7 @@
 // Saving: "Watch" and the confirmed shutdown write every setting; a failing
 // store shows one message and loses nothing.
 #include "AppFixture.h"
+#include "platform/Services.h"
 #include "presence/onlyrun.h"
 #include "widgets/Spin.h"
 
@@ -88,6 +89,71 @@ TEST_F(SaveTest, ConfirmedShutdownSavesAndQuits) {
   EXPECT_TRUE(loop.QuitRequested());
   EXPECT_EQ(loop.ExitCode(), 0);
   EXPECT_EQ(f.FormStyle(), TFormStyle::fsStayOnTop);
+}
+
+}  // namespace
+}  // namespace qv::testing
+
+namespace qv::testing {
+namespace {
+
+// Passes every call to the fixture's store, records the names written and can
+// refuse writes from the n-th one on.
+class RecordingStore final : public platform::IRegistryStore {
+ public:
+  explicit RecordingStore(platform::IRegistryStore& inner) : inner_(inner) {}
+  platform::RegStatus OpenKey(platform::HKey p, const std::string& k, platform::HKey* r) override {
+    return inner_.OpenKey(p, k, r);
+  }
+  platform::RegStatus CreateKey(platform::HKey p, const std::string& k, platform::HKey* r) override {
+    return inner_.CreateKey(p, k, r);
+  }
+  platform::RegStatus CloseKey(platform::HKey k) override { return inner_.CloseKey(k); }
+  platform::RegStatus QueryValue(platform::HKey k, const std::string& n, platform::RegValue* v) override {
+    return inner_.QueryValue(k, n, v);
+  }
+  platform::RegStatus SetValue(platform::HKey k, const std::string& n, platform::RegType t,
+                               const std::vector<std::uint8_t>& d) override {
+    if (failFrom >= 0 && static_cast<int>(written.size()) >= failFrom) return platform::kErrorAccessDenied;
+    written.push_back(n);
+    return inner_.SetValue(k, n, t, d);
+  }
+  bool KeyExists(platform::HKey p, const std::string& k) override { return inner_.KeyExists(p, k); }
+
+  std::vector<std::string> written;
+  int failFrom = -1;
+
+ private:
+  platform::IRegistryStore& inner_;
+};
+
+class SaveOrderTest : public AppFixture {
+ protected:
+  SaveOrderTest() : recording(registry) { platform::Current().registry = &recording; }
+  // The window may still hold the store open: it goes before the store does.
+  ~SaveOrderTest() override { form.reset(); }
+  RecordingStore recording;
+};
+
+TEST_F(SaveOrderTest, TextsFirstThenNumbersInTheirOrder) {
+  TForm1& f = Start();
+  f.ExplorerButton4->Click();
+  EXPECT_THAT(recording.written,
+              ElementsAre("logsound", "reconsound", "WatchAppCaption", "URL", "Execute", "Sound", "log",
+                          "pingfile", "pongfile", "ipalarm", "testurl", "interval", "pingintervaltime",
+                          "PingActive", "AppMonitorActive", "pingsound", "pongsound", "ipalarmsound"));
+  EXPECT_FALSE(f.TessalyReg1->Opened());
+}
+
+TEST_F(SaveOrderTest, SettingsAfterTheFailingOneAreNotWrittenAndTheStoreStaysOpen) {
+  TForm1& f = Start();
+  recording.failFrom = 3;  // "URL" fails
+  f.ExplorerButton4->Click();
+  EXPECT_THAT(recording.written, ElementsAre("logsound", "reconsound", "WatchAppCaption"));
+  EXPECT_EQ(dialogs.Texts(),
+            std::vector<std::string>{"IRG0001 Code=0  Final Write access to registry failed"});
+  EXPECT_TRUE(f.TessalyReg1->Opened());
+  EXPECT_FALSE(StoredString("Execute").has_value());
 }
 
 }  // namespace
