@@ -155,7 +155,7 @@ void DeriveTime(const LcTimeFacts& facts, TimeDateFormats& formats) {
   };
   formats.leadingZeroHours = zeroPadded(*hour);
 
-  formats.timeSeparator = ":";
+  formats.timeSeparator.assign(1, ':');  // assign(): GCC 12 misreads = "x" (-Wrestrict)
   auto between = hour + 1;
   if (between != tokens.end() && !between->field && between + 1 != tokens.end()) {
     std::string separator;
@@ -188,7 +188,7 @@ void DeriveTime(const LcTimeFacts& facts, TimeDateFormats& formats) {
       case 'k':
       case 'I':
       case 'l':
-        code = formats.twelveHour ? "h" : "H";
+        code.assign(1, formats.twelveHour ? 'h' : 'H');
         if (zeroPadded(token)) code += code;
         break;
       case 'M': code = NoPadding(token.flag) ? "m" : "mm"; break;
@@ -259,7 +259,7 @@ void DeriveDate(const LcTimeFacts& facts, TimeDateFormats& formats) {
       }
       found = true;
       if (!ToLatin1(pieces[i].text, facts.encoding, separator) || separator.empty()) {
-        separator = "/";
+        separator.assign(1, '/');
       }
       break;
     }
