@@ -2,15 +2,18 @@
 // Decoding: giflib's DGifSlurp plus expansion of each raster into bottom-up
 // palette rows (what our frames hold) against our reading and decoding of every
 // frame. Encoding: giflib's EGifPutLine of every frame against our BuildGIF of
-// the same palette bitmaps. Prints megapixels per second, ratios and sizes.
+// the same palette bitmaps. After the benchmarks, a table of megapixels per
+// second, ratios and encoded sizes.
 #include <gif_lib.h>
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <functional>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -247,61 +250,122 @@ std::size_t GiflibDecode(const Bytes& file, std::vector<std::vector<std::uint8_t
   return pixels;
 }
 
-// ---------------------------------------------------------------- timing
+// ---------------------------------------------------------------- benchmarks
 
-double BestSeconds(const std::function<void()>& run, const std::function<void()>& setup = {},
-                   double budget = 0.6) {
-  double best = 1e30;
-  double spent = 0;
-  int rounds = 0;
-  while (rounds < 3 || (spent < budget && rounds < 50)) {
-    if (setup) setup();
-    const auto t0 = std::chrono::steady_clock::now();
-    run();
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    best = std::min(best, s);
-    spent += s;
-    ++rounds;
+const std::vector<Picture>& Pictures() {
+  static const std::vector<Picture> pictures = {MakeUi(), MakePhoto(), MakeAnimation(), MakeLineArt()};
+  return pictures;
+}
+
+// Per picture: its palette bitmaps and giflib's file of it (both decoders read
+// that file, so neither reads its own output).
+struct Prepared {
+  std::vector<std::unique_ptr<qv::TBitmap>> bitmaps;
+  Bytes giflibFile;
+};
+
+const Prepared& PreparedFor(std::size_t picture) {
+  static std::vector<Prepared> prepared = [] {
+    std::vector<Prepared> all;
+    for (const Picture& p : Pictures()) {
+      Prepared one;
+      for (const auto& f : p.frames) one.bitmaps.push_back(ToBitmap(p, f));
+      one.giflibFile = GiflibEncode(p);
+      all.push_back(std::move(one));
+    }
+    return all;
+  }();
+  return prepared[picture];
+}
+
+enum Op { kDecodeOurs, kDecodeGiflib, kEncodeOurs, kEncodeGiflib };
+constexpr const char* kOpNames[] = {"decode ours", "decode giflib", "encode ours", "encode giflib"};
+
+struct Result {
+  double seconds = 0;  // CPU seconds per run
+  std::size_t bytes = 0;
+};
+
+std::map<std::pair<std::size_t, int>, Result>& Results() {
+  static std::map<std::pair<std::size_t, int>, Result> results;
+  return results;
+}
+
+void BM_Gif(benchmark::State& state) {
+  const auto picture = static_cast<std::size_t>(state.range(0));
+  const int op = static_cast<int>(state.range(1));
+  const Picture& p = Pictures()[picture];
+  const Prepared& prepared = PreparedFor(picture);
+  std::size_t bytes = 0;
+  const std::clock_t start = std::clock();
+  std::clock_t paused = 0;
+  for (auto _ : state) {
+    switch (op) {
+      case kDecodeOurs: {
+        qv::TGIFImage gif;
+        gif.ReadGIF(prepared.giflibFile, false);
+        for (int i = 0; i < gif.FrameCount(); ++i) benchmark::DoNotOptimize(gif.Frames(i).Bitmap());
+        break;
+      }
+      case kDecodeGiflib: {
+        std::vector<std::vector<std::uint8_t>> rows;
+        benchmark::DoNotOptimize(GiflibDecode(prepared.giflibFile, rows));
+        break;
+      }
+      case kEncodeOurs: {
+        state.PauseTiming();
+        const std::clock_t pause = std::clock();
+        qv::TGIFImage gif;
+        for (const auto& b : prepared.bitmaps) gif.AddFrame(b.get());
+        paused += std::clock() - pause;
+        state.ResumeTiming();
+        bytes = gif.BuildGIF().size();
+        break;
+      }
+      case kEncodeGiflib: bytes = GiflibEncode(p).size(); break;
+    }
   }
-  return best;
+  const double mpix = static_cast<double>(p.width) * p.height * static_cast<double>(p.frames.size()) / 1e6;
+  state.counters["MPix/s"] = benchmark::Counter(mpix, benchmark::Counter::kIsIterationInvariantRate);
+  const double cpu = static_cast<double>(std::clock() - start - paused) / CLOCKS_PER_SEC;
+  Results()[{picture, op}] = {cpu / static_cast<double>(state.iterations()), bytes};
+  state.SetLabel(p.name + ", " + kOpNames[op]);
+}
+
+BENCHMARK(BM_Gif)
+    ->ArgsProduct({{0, 1, 2, 3}, {kDecodeOurs, kDecodeGiflib, kEncodeOurs, kEncodeGiflib}})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.5);
+
+void PrintSummary() {
+  std::printf("\n%-26s %9s %9s %6s | %9s %9s %6s | %9s %9s %7s\n", "picture", "dec ours", "dec gif", "ratio",
+              "enc ours", "enc gif", "ratio", "size ours", "size gif", "diff");
+  for (std::size_t i = 0; i < Pictures().size(); ++i) {
+    const Picture& p = Pictures()[i];
+    const auto r = [&](int op) { return Results()[{i, op}]; };
+    if (r(kDecodeOurs).seconds <= 0 || r(kDecodeGiflib).seconds <= 0 || r(kEncodeOurs).seconds <= 0 ||
+        r(kEncodeGiflib).seconds <= 0) {
+      continue;
+    }
+    const double mpix = static_cast<double>(p.width) * p.height * static_cast<double>(p.frames.size()) / 1e6;
+    const double ours = static_cast<double>(r(kEncodeOurs).bytes),
+                 theirs = static_cast<double>(r(kEncodeGiflib).bytes);
+    std::printf("%-26s %9.1f %9.1f %5.2fx | %9.1f %9.1f %5.2fx | %9zu %9zu %+6.2f%%\n", p.name.c_str(),
+                mpix / r(kDecodeOurs).seconds, mpix / r(kDecodeGiflib).seconds,
+                r(kDecodeGiflib).seconds / r(kDecodeOurs).seconds, mpix / r(kEncodeOurs).seconds,
+                mpix / r(kEncodeGiflib).seconds, r(kEncodeGiflib).seconds / r(kEncodeOurs).seconds,
+                r(kEncodeOurs).bytes, r(kEncodeGiflib).bytes, 100.0 * (ours - theirs) / theirs);
+  }
+  std::printf("(megapixels per second of CPU time; ratio > 1 means ours is faster)\n");
 }
 
 }  // namespace
 
-int main() {
-  const std::vector<Picture> pictures = {MakeUi(), MakePhoto(), MakeAnimation(), MakeLineArt()};
-  std::printf("%-26s %9s %9s %6s | %9s %9s %6s | %9s %9s %7s\n", "picture", "dec ours", "dec gif", "ratio",
-              "enc ours", "enc gif", "ratio", "size ours", "size gif", "diff");
-  for (const Picture& p : pictures) {
-    const double mpix = static_cast<double>(p.width) * p.height * static_cast<double>(p.frames.size()) / 1e6;
-    std::vector<std::unique_ptr<qv::TBitmap>> bitmaps;
-    for (const auto& f : p.frames) bitmaps.push_back(ToBitmap(p, f));
-
-    Bytes ours;
-    std::unique_ptr<qv::TGIFImage> toEncode;
-    const double encOurs = BestSeconds([&] { ours = toEncode->BuildGIF(); },
-                                       [&] {
-                                         toEncode = std::make_unique<qv::TGIFImage>();
-                                         for (const auto& b : bitmaps) toEncode->AddFrame(b.get());
-                                       });
-    Bytes theirs;
-    const double encGif = BestSeconds([&] { theirs = GiflibEncode(p); });
-
-    // Both decoders read the same file (giflib's, so neither reads its own output).
-    const double decOurs = BestSeconds([&] {
-      qv::TGIFImage gif;
-      gif.ReadGIF(theirs, false);
-      for (int i = 0; i < gif.FrameCount(); ++i) gif.Frames(i).Bitmap();
-    });
-    std::vector<std::vector<std::uint8_t>> rows;
-    const double decGif = BestSeconds([&] { GiflibDecode(theirs, rows); });
-
-    const double diff = 100.0 * (static_cast<double>(ours.size()) - static_cast<double>(theirs.size())) /
-                        static_cast<double>(theirs.size());
-    std::printf("%-26s %9.1f %9.1f %5.2fx | %9.1f %9.1f %5.2fx | %9zu %9zu %+6.2f%%\n", p.name.c_str(),
-                mpix / decOurs, mpix / decGif, decGif / decOurs, mpix / encOurs, mpix / encGif,
-                encGif / encOurs, ours.size(), theirs.size(), diff);
-  }
-  std::printf("(throughput in output megapixels per second; ratio > 1 means ours is faster)\n");
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintSummary();
   return 0;
 }

@@ -172,7 +172,8 @@ void TGIFFrame::Decode() {
   }
   image.bits.assign(bytes, 0);
   const std::size_t w = static_cast<std::size_t>(width);
-  for (int y = 0; y < height; ++y) {
+  // A frame without columns has no pixel memory to copy into.
+  for (int y = 0; w > 0 && y < height; ++y) {
     const std::uint8_t* src = decoded.pixels.data() + static_cast<std::size_t>(y) * w;
     std::uint8_t* dst = image.bits.data() + static_cast<std::size_t>(height - 1 - y) * stride;
     if (depth == 8) {

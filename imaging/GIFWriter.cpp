@@ -1,5 +1,9 @@
 #include "imaging/GIFWriter.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <ostream>
@@ -20,6 +24,23 @@ constexpr int kHashSlots = 17777;
 constexpr int kPoolSize = 4096;
 // Beyond this code the table is started afresh (a clear code is sent).
 constexpr int kLastCodeBeforeReset = 4093;
+// ceil(2^64 / slots): (x * kReciprocal mod 2^64) * slots / 2^64 is x mod slots
+// for every x below 2^32.
+constexpr std::uint64_t kReciprocal = ~std::uint64_t{0} / kHashSlots + 1;
+
+// (factor * hash) mod slots for a product below 2^32. factor * reciprocal does
+// not depend on the hash, so each pixel waits for two multiplications instead
+// of a division's four.
+inline std::uint32_t NextHash(std::uint32_t factor, std::uint32_t hash) {
+#if defined(__SIZEOF_INT128__)
+  std::uint64_t scaled = factor * kReciprocal;
+  asm("" : "+r"(scaled));  // keeps the compiler from folding it back into the chain
+  __extension__ using Wide = unsigned __int128;
+  return static_cast<std::uint32_t>((static_cast<Wide>(scaled * hash) * kHashSlots) >> 64);
+#else
+  return factor * hash % kHashSlots;
+#endif
+}
 constexpr int kHashFactor = 301;
 constexpr int kHashOffset = 903;
 constexpr std::size_t kSubBlockBytes = 255;
@@ -28,7 +49,9 @@ constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
 
 // The string table of one frame: hash slots keyed by (prefix, pixel). The pool
 // entry a slot refers to lives in the slot itself, one load per probe:
-// ((prefix << 8 | pixel) + 1) << 12 | code, so that 0 means empty.
+// ((prefix << 8 | pixel) + 1) << 12 | code, so that 0 means empty. The common
+// case, the string found in its first slot, is a single load whose code the
+// next pixel may use before the compare has confirmed it.
 class LzwEncoder {
  public:
   LzwEncoder(int minCodeSize, std::vector<std::uint8_t>& out)
@@ -42,36 +65,45 @@ class LzwEncoder {
     Emit(clearCode_);
   }
 
-  void Add(int pixel) {
-    if (length_ == 0) {
-      StartString(pixel);
-      return;
-    }
-    // Fits 32 bits: the factor stays below 4096 + 261 and the hash below 77658.
-    hash_ = (static_cast<std::uint32_t>(pixel + length_ + 1 + 4) * hash_) % kHashSlots;
-    ++length_;
-    const std::uint32_t key = (static_cast<std::uint32_t>(prefix_) << 8 | static_cast<unsigned>(pixel)) + 1;
-    std::uint32_t slot = hash_;
-    std::uint32_t entry;
-    while ((entry = slots_[slot]) != 0) {
-      if ((entry >> kCodeBits) == key) {
-        prefix_ = static_cast<int>(entry & kCodeMask);
-        return;
+  // Codes a run of pixels. The running string lives in locals for the loop so
+  // it stays in registers (the output bytes could alias any member); a miss
+  // (about one pixel in twenty) hands it back to the members.
+  void Add(const std::uint8_t* pixels, int count) {
+    const std::uint32_t* const slots = slots_.data();
+    int prefix = prefix_;
+    std::uint32_t hash = hash_;
+    int length = length_;
+    for (int i = 0; i < count; ++i) {
+      const int pixel = pixels[i];
+      if (length == 0) {
+        prefix = pixel;
+        hash = StartHash(pixel);
+        length = 1;
+        continue;
       }
-      if (++slot == kHashSlots) slot = 0;
+      // The product stays below 2^29: factor < 4096 + 261, the first hash < 77658.
+      hash = NextHash(static_cast<std::uint32_t>(pixel + length + 1 + 4), hash);
+      ++length;
+      const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 8 | static_cast<unsigned>(pixel)) + 1;
+      std::uint32_t slot = hash;
+      std::uint32_t entry = slots[slot];
+      if (entry != 0 && (entry >> kCodeBits) != key) {
+        slot = ProbeOn(slots, slot, key);
+        entry = slots[slot];
+      }
+      if (entry != 0) {
+        prefix = static_cast<int>(entry & kCodeMask);
+        continue;
+      }
+      prefix_ = prefix;
+      Miss(slot, key, pixel);
+      prefix = prefix_;
+      hash = hash_;
+      length = length_;
     }
-    Emit(prefix_);
-    const int code = nextFree_++;
-    slots_[slot] = key << kCodeBits | static_cast<std::uint32_t>(code);
-    StartString(pixel);
-    if (code >= capacity_) {
-      ++codeSize_;
-      capacity_ <<= 1;
-    } else if (code > kLastCodeBeforeReset) {
-      Emit(prefix_);
-      Emit(clearCode_);
-      Restart();
-    }
+    prefix_ = prefix;
+    hash_ = hash;
+    length_ = length;
   }
 
   void Finish() {
@@ -83,10 +115,51 @@ class LzwEncoder {
   }
 
  private:
-  void StartString(int pixel) {
+  // The first slot after `slot` that is empty or holds the key, four slots
+  // compared at once where four are left before the end.
+  static std::uint32_t ProbeOn(const std::uint32_t* slots, std::uint32_t slot, std::uint32_t key) {
+    for (;;) {
+      slot = slot + 1 == kHashSlots ? 0 : slot + 1;
+#if defined(__SSE2__)
+      if (slot + 4 <= kHashSlots) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slots + slot));
+        const __m128i wanted = _mm_set1_epi32(static_cast<int>(key << kCodeBits));
+        const __m128i keys = _mm_and_si128(four, _mm_set1_epi32(static_cast<int>(~kCodeMask)));
+        const __m128i stop =
+            _mm_or_si128(_mm_cmpeq_epi32(keys, wanted), _mm_cmpeq_epi32(four, _mm_setzero_si128()));
+        const int found = _mm_movemask_ps(_mm_castsi128_ps(stop));
+        if (found != 0) return slot + static_cast<std::uint32_t>(__builtin_ctz(static_cast<unsigned>(found)));
+        slot += 3;
+        continue;
+      }
+#endif
+      const std::uint32_t entry = slots[slot];
+      if (entry == 0 || (entry >> kCodeBits) == key) return slot;
+    }
+  }
+
+  static std::uint32_t StartHash(int pixel) {
+    return static_cast<std::uint32_t>(pixel * kHashFactor + kHashOffset);
+  }
+
+  // The string (prefix, pixel) is new: the prefix's code goes out, the string
+  // takes the free code in the empty slot the probe ended on, and the pixel
+  // starts the next string.
+  [[gnu::noinline]] void Miss(std::uint32_t slot, std::uint32_t key, int pixel) {
+    Emit(prefix_);
+    const int code = nextFree_++;
+    slots_[slot] = key << kCodeBits | static_cast<std::uint32_t>(code);
     prefix_ = pixel;
-    hash_ = static_cast<std::uint32_t>(pixel * kHashFactor + kHashOffset);
+    hash_ = StartHash(pixel);
     length_ = 1;
+    if (code >= capacity_) {
+      ++codeSize_;
+      capacity_ <<= 1;
+    } else if (code > kLastCodeBeforeReset) {
+      Emit(prefix_);
+      Emit(clearCode_);
+      Restart();
+    }
   }
 
   void Restart() {
@@ -97,14 +170,24 @@ class LzwEncoder {
     std::fill(slots_.begin(), slots_.end(), 0);
   }
 
+  // At most 7 bits wait and a code has at most 12, so the whole bytes are at
+  // most three: all three are stored, and the count of whole ones moves on.
   void Emit(int code) {
-    accumulator_ |= static_cast<std::uint64_t>(code) << bits_;
+    accumulator_ |= static_cast<std::uint32_t>(code) << bits_;
     bits_ += codeSize_;
-    while (bits_ >= 8) {
-      block_[blockLength_++] = static_cast<std::uint8_t>(accumulator_);
-      accumulator_ >>= 8;
-      bits_ -= 8;
-      if (blockLength_ == kSubBlockBytes) WriteBlock();
+    block_[blockLength_] = static_cast<std::uint8_t>(accumulator_);
+    block_[blockLength_ + 1] = static_cast<std::uint8_t>(accumulator_ >> 8);
+    block_[blockLength_ + 2] = static_cast<std::uint8_t>(accumulator_ >> 16);
+    const int whole = bits_ >> 3;
+    blockLength_ += static_cast<std::size_t>(whole);
+    accumulator_ >>= whole * 8;
+    bits_ &= 7;
+    if (blockLength_ >= kSubBlockBytes) {
+      const std::size_t overflow = blockLength_ - kSubBlockBytes;
+      blockLength_ = kSubBlockBytes;
+      WriteBlock();
+      std::copy(block_ + kSubBlockBytes, block_ + kSubBlockBytes + overflow, block_);
+      blockLength_ = overflow;
     }
   }
 
@@ -124,9 +207,9 @@ class LzwEncoder {
   int length_ = 0;
   std::uint32_t hash_ = 0;
   std::vector<std::uint32_t> slots_;
-  std::uint64_t accumulator_ = 0;
+  std::uint32_t accumulator_ = 0;
   int bits_ = 0;
-  std::uint8_t block_[kSubBlockBytes];
+  std::uint8_t block_[kSubBlockBytes + 3];
   std::size_t blockLength_ = 0;
   std::vector<std::uint8_t>& out_;
 };
@@ -189,15 +272,17 @@ std::vector<std::uint8_t> EncodeGIFPixels(const std::uint8_t* bits, std::size_t 
   std::vector<std::uint8_t> out;
   out.reserve(size / 2 + 16);
   LzwEncoder encoder(depth == 1 ? 2 : depth, out);
+  std::vector<std::uint8_t> unpacked(depth == 8 ? 0 : static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = bits + static_cast<std::size_t>(height - 1 - y) * stride;
-    if (depth == 8) {
-      for (int x = 0; x < width; ++x) encoder.Add(row[x]);
-    } else if (depth == 4) {
-      for (int x = 0; x < width; ++x) encoder.Add((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
-    } else {
-      for (int x = 0; x < width; ++x) encoder.Add((row[x >> 3] >> (7 - (x & 7))) & 1);
+    if (depth == 4) {
+      for (int x = 0; x < width; ++x) unpacked[x] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+      row = unpacked.data();
+    } else if (depth == 1) {
+      for (int x = 0; x < width; ++x) unpacked[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      row = unpacked.data();
     }
+    encoder.Add(row, width);
     if (rowDone) rowDone(y + 1);
   }
   encoder.Finish();

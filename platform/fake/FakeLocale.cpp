@@ -74,27 +74,29 @@ void FakeLocale::AdvanceSeconds(long long seconds) {
   }
 }
 
+// assign() rather than "=": GCC 12 warns falsely (-Wrestrict) on short literal
+// assignments in optimised builds.
 TimeDateFormats FakeLocale::UnitedStates() {
   TimeDateFormats formats;
-  formats.longTimeFormat = "h:mm:ss AM/PM";
-  formats.timeSeparator = ":";
-  formats.timeAMString = "AM";
-  formats.timePMString = "PM";
+  formats.longTimeFormat.assign("h:mm:ss AM/PM");
+  formats.timeSeparator.assign(1, ':');
+  formats.timeAMString.assign("AM");
+  formats.timePMString.assign("PM");
   formats.leadingZeroHours = false;
   formats.twelveHour = true;
-  formats.shortDateFormat = "M/d/yy";
-  formats.dateSeparator = "/";
+  formats.shortDateFormat.assign("M/d/yy");
+  formats.dateSeparator.assign(1, '/');
   return formats;
 }
 
 TimeDateFormats FakeLocale::German() {
   TimeDateFormats formats;
-  formats.longTimeFormat = "HH:mm:ss";
-  formats.timeSeparator = ":";
+  formats.longTimeFormat.assign("HH:mm:ss");
+  formats.timeSeparator.assign(1, ':');
   formats.leadingZeroHours = true;
   formats.twelveHour = false;
-  formats.shortDateFormat = "dd.MM.yyyy";
-  formats.dateSeparator = ".";
+  formats.shortDateFormat.assign("dd.MM.yyyy");
+  formats.dateSeparator.assign(1, '.');
   return formats;
 }
 

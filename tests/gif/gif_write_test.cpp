@@ -2,6 +2,9 @@
 // assignment, clipboard.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "gif_support.h"
 #include "imaging/GIFImage.h"
 #include "imaging/GIFWriter.h"
@@ -148,6 +151,95 @@ TEST(GifWrite, EncoderOutputIsFixedForAGivenImage) {
   TGIFImage gif;
   LoadGif(gif, Builder().Screen(300, 200, 8).Image(0, 0, 300, 200, 0, coded).Trailer().out);
   EXPECT_EQ(Indexes(gif.Frames(0).Bitmap()), Indexes(*noisy));
+}
+
+// The plain form of the coder: the string table as a map, codes packed into
+// one byte string, then cut into sub-blocks. The hashed table must agree with
+// it byte for byte (a lost match would still decode, only longer).
+Bytes PlainLzw(const std::vector<int>& pixels, int minCodeSize) {
+  const int clear = 1 << minCodeSize;
+  std::map<std::pair<int, int>, int> table;
+  int codeSize = 0, nextFree = 0;
+  const auto restart = [&] {
+    table.clear();
+    codeSize = minCodeSize + 1;
+    nextFree = clear + 2;
+  };
+  Bytes packed;
+  std::uint64_t bits = 0;
+  int count = 0;
+  const auto emit = [&](int code) {
+    bits |= static_cast<std::uint64_t>(code) << count;
+    for (count += codeSize; count >= 8; count -= 8, bits >>= 8)
+      packed.push_back(static_cast<std::uint8_t>(bits));
+  };
+  restart();
+  emit(clear);
+  int prefix = -1;
+  for (const int p : pixels) {
+    if (prefix < 0) {
+      prefix = p;
+      continue;
+    }
+    const auto found = table.find({prefix, p});
+    if (found != table.end()) {
+      prefix = found->second;
+      continue;
+    }
+    emit(prefix);
+    const int code = nextFree++;
+    table[{prefix, p}] = code;
+    prefix = p;
+    if (code >= (1 << codeSize)) {
+      ++codeSize;
+    } else if (code > 4093) {
+      emit(prefix);
+      emit(clear);
+      restart();
+      prefix = -1;
+    }
+  }
+  if (prefix >= 0) emit(prefix);
+  emit(clear + 1);
+  if (count > 0) packed.push_back(static_cast<std::uint8_t>(bits));
+  Bytes out{static_cast<std::uint8_t>(minCodeSize)};
+  for (std::size_t at = 0; at < packed.size(); at += 255) {
+    const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
+    out.push_back(static_cast<std::uint8_t>(n));
+    out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
+               packed.begin() + static_cast<std::ptrdiff_t>(at + n));
+  }
+  out.push_back(0);
+  return out;
+}
+
+TEST(GifWrite, EncoderAgreesWithThePlainCoderByteForByte) {
+  // Long runs (strings of hundreds of pixels crowd the table's slots), noise
+  // (many resets), and the 1- and 4-bit paths.
+  struct Case {
+    int w, h;
+    TPixelFormat format;
+    std::function<int(int, int)> pixel;
+  };
+  std::mt19937 rng(7);
+  std::vector<int> noise(640 * 480);
+  for (int& v : noise) v = static_cast<int>(rng() % 256);
+  const std::vector<Case> cases = {
+      {1200, 700, pf8bit,
+       [](int x, int y) { return (x / 300 + y / 70) % 3 == 0 ? 5 : (x % 97 == 0 ? 200 : 20); }},
+      {640, 480, pf8bit, [&](int x, int y) { return noise[static_cast<std::size_t>(y * 640 + x)]; }},
+      {2000, 300, pf1bit, [](int x, int y) { return (x * x + y * 3) % 11 < 2 ? 1 : 0; }},
+      {333, 211, pf4bit, [](int x, int y) { return (x / 9 + y / 5) % 16; }},
+  };
+  for (const Case& c : cases) {
+    auto bitmap = MakeIndexed(c.w, c.h, c.format, c.pixel);
+    std::vector<int> pixels;
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) pixels.push_back(c.pixel(x, y));
+    const int depth = BitsPerPixel(c.format);
+    EXPECT_EQ(EncodeGIFImageData(bitmap->Image()), PlainLzw(pixels, depth == 1 ? 2 : depth))
+        << c.w << "x" << c.h << " at " << depth << " bits";
+  }
 }
 
 TEST(GifWrite, FormDataAndProgress) {
