@@ -7,6 +7,7 @@
 
 #include "imaging/GIFDecoder.h"
 #include "platform/Clipboard.h"
+#include "platform/Services.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/Picture.h"
 
@@ -565,6 +566,8 @@ void TGIFImage::SaveToClipboard(platform::IClipboard& clipboard) {
 
 void RegisterGIFFormat() {
   TPicture::RegisterFileFormat("gif", "CompuServe GIF Image", [] { return std::make_unique<TGIFImage>(); });
+  if (platform::IClipboard* clipboard = platform::Current().clipboard)
+    clipboard->RegisterFormat(kGIFClipboardFormat);
 }
 
 }  // namespace qv

@@ -345,7 +345,8 @@ class TGIFImage : public TGraphic {
 
 // The clipboard format name and the picture loader's registration.
 constexpr const char* kGIFClipboardFormat = "GIF Image";
-// Registers "gif" / "CompuServe GIF Image" with the picture loader.
+// Registers "gif" / "CompuServe GIF Image" with the picture loader and the
+// "GIF Image" format with the clipboard of platform::Current(), if any.
 void RegisterGIFFormat();
 
 }  // namespace qv

@@ -17,6 +17,7 @@ class IIcmpService;
 class IResolver;
 class ISoundPlayer;
 class IThreads;
+class IClipboard;
 
 struct Services {
   IEventLoop* loop = nullptr;
@@ -30,7 +31,8 @@ struct Services {
   IIcmpService* icmp = nullptr;
   IResolver* resolver = nullptr;
   ISoundPlayer* sounds = nullptr;
-  IThreads* threads = nullptr;  // null: threads keep the priority they are created with
+  IThreads* threads = nullptr;      // null: threads keep the priority they are created with
+  IClipboard* clipboard = nullptr;  // null: no clipboard (headless)
 };
 
 // The process-wide wiring. Set once by the program entry or a test fixture.

@@ -5,6 +5,7 @@
 #include <QEvent>
 
 #include "platform/Services.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtWindowSystem.h"
@@ -18,9 +19,11 @@ QtBackend::QtBackend(int& argc, char** argv) : app_(std::make_unique<QApplicatio
   loop_ = std::make_unique<QtEventLoop>();
   windows_ = std::make_unique<QtWindowSystem>();
   dialogs_ = std::make_unique<QtDialogs>();
+  clipboard_ = std::make_unique<QtClipboard>();
 }
 
 QtBackend::~QtBackend() {
+  clipboard_.reset();
   dialogs_.reset();
   windows_.reset();
   loop_.reset();
@@ -38,11 +41,15 @@ IWindowSystem& QtBackend::Windows() {
 IDialogs& QtBackend::Dialogs() {
   return *dialogs_;
 }
+IClipboard& QtBackend::Clipboard() {
+  return *clipboard_;
+}
 
 void QtBackend::Install(Services& services) {
   services.loop = loop_.get();
   services.windows = windows_.get();
   services.dialogs = dialogs_.get();
+  services.clipboard = clipboard_.get();
 }
 
 }  // namespace qv::platform::qt

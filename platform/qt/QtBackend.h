@@ -9,6 +9,7 @@ namespace qv::platform {
 class IEventLoop;
 class IWindowSystem;
 class IDialogs;
+class IClipboard;
 struct Services;
 }  // namespace qv::platform
 
@@ -19,6 +20,7 @@ namespace qv::platform::qt {
 class QtEventLoop;
 class QtWindowSystem;
 class QtDialogs;
+class QtClipboard;
 
 class QtBackend {
  public:
@@ -31,7 +33,8 @@ class QtBackend {
   IEventLoop& Loop();
   IWindowSystem& Windows();
   IDialogs& Dialogs();
-  // Wires the loop, the window system and the dialogs into `services`.
+  IClipboard& Clipboard();
+  // Wires the loop, the window system, the dialogs and the clipboard into `services`.
   void Install(Services& services);
 
  private:
@@ -39,6 +42,7 @@ class QtBackend {
   std::unique_ptr<QtEventLoop> loop_;
   std::unique_ptr<QtWindowSystem> windows_;
   std::unique_ptr<QtDialogs> dialogs_;
+  std::unique_ptr<QtClipboard> clipboard_;
 };
 
 }  // namespace qv::platform::qt
