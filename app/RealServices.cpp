@@ -13,6 +13,7 @@
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxThreads.h"
 #include "platform/linux/SqliteRegistryStore.h"
+#include "platform/linux/X11DesktopWindows.h"
 #include "platform/qt/QtBackend.h"
 #include "platform/qt/QtFontEngine.h"
 
@@ -55,6 +56,7 @@ struct RealServices::Backends {
   platform::LinuxIcmp icmp;
   platform::CanberraSound sounds;
   platform::LinuxThreads threads;
+  platform::X11DesktopWindows desktop;
   // After the Qt backend: the resolver posts to its loop and must go first.
   platform::LinuxResolver resolver;
   std::unique_ptr<RecordingDialogs> recording;
@@ -80,6 +82,7 @@ RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<
   services.resolver = &b.resolver;
   services.sounds = &b.sounds;
   services.threads = &b.threads;
+  services.desktop = &b.desktop;
 }
 
 RealServices::~RealServices() {

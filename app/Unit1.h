@@ -24,6 +24,7 @@ class TSpinEdit;
 class TExplorerButton;
 class TKZTransImage;
 class TOnlyIfRunning;
+class TWindowList;
 class TNorvikEasyThread;
 class TEasyThreadThread;
 class TPing;
@@ -63,6 +64,8 @@ class TForm1 : public TForm {
   void Timer3Timer(TObject* Sender);           // ping timer
   void pingintervaltimeChange(TObject* Sender);
   void Edit2Change(TObject* Sender);
+  void OnlyIfRunning1ApplicationFound(TObject* Sender, const std::string& FoundApp);
+  void OnlyIfRunning1ApplicationNotFound(TObject* Sender);
   void PingActiveClick(TObject* Sender);
   void colorsbuttonClick(TObject* Sender);
   void NorvikEasyThread1Exec(TObject* Sender, TEasyThreadThread* Thread);
@@ -158,6 +161,7 @@ class TForm1 : public TForm {
   TTimer* Timer4 = nullptr;
   TTessalyReg* TessalyReg1 = nullptr;
   TOnlyIfRunning* OnlyIfRunning1 = nullptr;
+  TWindowList* WindowList1 = nullptr;
   TNorvikEasyThread* NorvikEasyThread1 = nullptr;
   TPing* Ping1 = nullptr;
   TOpenDialog* OpenDialog1 = nullptr;

@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 #include "desktop/KZTransImg.h"
 #include "net/Ping.h"
+#include "presence/WindowList.h"
 #include "presence/onlyrun.h"
 #include "settings/TessalyReg.h"
 #include "widgets/Spin.h"
@@ -362,6 +363,7 @@ void TForm1::CreateLayout() {
 
   OnlyIfRunning1 = Make<TOnlyIfRunning>(this, nullptr, "OnlyIfRunning1");
   OnlyIfRunning1->AppTitles().SetText("DC++");
+  WindowList1 = Make<TWindowList>(this, nullptr, "WindowList1");
 
   NorvikEasyThread1 = Make<TNorvikEasyThread>(this, nullptr, "NorvikEasyThread1");
   NorvikEasyThread1->SetPriority(tpIdle);
@@ -407,6 +409,12 @@ void TForm1::CreateLayout() {
   ExplorerButton1->OnClick = [this](TObject* s) { ExplorerButton1Click(s); };
   pingintervaltime->OnChange = [this](TObject* s) { pingintervaltimeChange(s); };
   Edit2->OnChange = [this](TObject* s) { Edit2Change(s); };
+  OnlyIfRunning1->OnApplicationFound = [this](TObject* s, const std::string& app) {
+    OnlyIfRunning1ApplicationFound(s, app);
+  };
+  OnlyIfRunning1->OnApplicationNotFound = [this](TObject* s, const std::string&) {
+    OnlyIfRunning1ApplicationNotFound(s);
+  };
   PingActive->OnClick = [this](TObject* s) { PingActiveClick(s); };
   Timer1->SetOnTimer([this](TObject* s) { Timer1Timer(s); });
   Timer3->SetOnTimer([this](TObject* s) { Timer3Timer(s); });

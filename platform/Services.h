@@ -18,6 +18,7 @@ class IResolver;
 class ISoundPlayer;
 class IThreads;
 class IClipboard;
+class IDesktopWindows;
 
 struct Services {
   IEventLoop* loop = nullptr;
@@ -31,8 +32,9 @@ struct Services {
   IIcmpService* icmp = nullptr;
   IResolver* resolver = nullptr;
   ISoundPlayer* sounds = nullptr;
-  IThreads* threads = nullptr;      // null: threads keep the priority they are created with
-  IClipboard* clipboard = nullptr;  // null: no clipboard (headless)
+  IThreads* threads = nullptr;         // null: threads keep the priority they are created with
+  IClipboard* clipboard = nullptr;     // null: no clipboard (headless)
+  IDesktopWindows* desktop = nullptr;  // null: no other windows are known
 };
 
 // The process-wide wiring. Set once by the program entry or a test fixture.

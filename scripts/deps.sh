@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick
   locales clang-format fonts-liberation2
-  libpng-dev libcanberra-dev libgif-dev iputils-ping xclip
+  libpng-dev libcanberra-dev libgif-dev iputils-ping xclip libxcb1-dev
   clang libclang-rt-14-dev
 )
 

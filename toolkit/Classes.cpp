@@ -53,6 +53,8 @@ void TComponent::Notification(TComponent*, TOperation) {}
 void TComponent::InsertComponent(TComponent* component) {
   component->owner_ = this;
   components_.push_back(component);
+  // Made while its owner loads, as a stored component is: it gets its Loaded() too.
+  if (IsLoading()) component->BeginLoading();
   for (TComponent* c : components_)
     if (c != component) c->Notification(component, TOperation::opInsert);
 }

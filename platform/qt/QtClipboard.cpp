@@ -23,8 +23,9 @@ std::vector<std::uint8_t> FromBytes(const QByteArray& bytes) {
 
 // Null when there is no application (tests without a display, early start-up).
 QClipboard* SystemClipboard() {
-  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr ? QGuiApplication::clipboard()
-                                                                                 : nullptr;
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+             ? QGuiApplication::clipboard()
+             : nullptr;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Unit1.h"
+#include "platform/fake/FakeDesktopWindows.h"
 #include "platform/fake/FakeIcmp.h"
 #include "platform/fake/FakeLocale.h"
 #include "platform/fake/FakeResolver.h"
@@ -59,6 +60,7 @@ class AppFixture : public ::testing::Test {
   platform::fake::FakeIcmp icmp;
   platform::fake::FakeResolver resolver;
   platform::fake::RecordingSound sounds;
+  platform::fake::FakeDesktopWindows desktop;
   platform::fake::TempDir dir;
   std::unique_ptr<TApplication> app;
   std::unique_ptr<TForm1> form;

@@ -19,6 +19,7 @@ AppFixture::AppFixture() {
   s.icmp = &icmp;
   s.resolver = &resolver;
   s.sounds = &sounds;
+  s.desktop = &desktop;
   app = std::make_unique<TApplication>();
   app->Initialize();
   app->SetTitle("Quorvane");

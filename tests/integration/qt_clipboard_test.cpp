@@ -160,9 +160,9 @@ TEST_F(QtClipboardTest, AGifCopiedAndPastedKeepsItsFrames) {
   gif.SaveToStream(encoded);
   gif.SaveToClipboard(Clipboard());
 
-  const QByteArray fromOutside = Xclip({"-t", QString::fromStdString(Clipboard().MimeType(
-                                                  Clipboard().RegisterFormat(kGIFClipboardFormat))),
-                                        "-o"});
+  const QByteArray fromOutside = Xclip(
+      {"-t", QString::fromStdString(Clipboard().MimeType(Clipboard().RegisterFormat(kGIFClipboardFormat))),
+       "-o"});
   ASSERT_GT(fromOutside.size(), 10);
   EXPECT_EQ(fromOutside.mid(4, 3), QByteArray("GIF"));  // after the 32-bit length
 

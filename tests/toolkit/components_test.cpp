@@ -63,11 +63,13 @@ TEST(ComponentTest, LoadingBracketCallsLoadedOnceOnEveryComponent) {
   auto* a = new Probe(&owner, journal, "a");
   owner.BeginLoading();
   EXPECT_TRUE(a->IsLoading());
+  auto* b = new Probe(&owner, journal, "b");  // made while loading, as the layout code does
+  EXPECT_TRUE(b->IsLoading());
   owner.EndLoading();
   EXPECT_FALSE(a->IsLoading());
   EXPECT_FALSE(owner.IsLoading());
   EXPECT_TRUE(a->loadingSeenInLoaded);
-  EXPECT_THAT(journal, ElementsAre("loaded a", "loaded owner"));
+  EXPECT_THAT(journal, ElementsAre("loaded a", "loaded b", "loaded owner"));
 }
 
 TEST(StringListTest, TextSplitsAtEveryLineEndAndJoinsWithCrLf) {
