@@ -8,6 +8,7 @@
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxIcmp.h"
+#include "platform/linux/LinuxLauncher.h"
 #include "platform/linux/LinuxLocale.h"
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -57,6 +58,7 @@ struct RealServices::Backends {
   platform::CanberraSound sounds;
   platform::LinuxThreads threads;
   platform::X11DesktopWindows desktop;
+  platform::LinuxLauncher launcher;
   // After the Qt backend: the resolver posts to its loop and must go first.
   platform::LinuxResolver resolver;
   std::unique_ptr<RecordingDialogs> recording;
@@ -83,6 +85,7 @@ RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<
   services.sounds = &b.sounds;
   services.threads = &b.threads;
   services.desktop = &b.desktop;
+  services.launcher = &b.launcher;
 }
 
 RealServices::~RealServices() {

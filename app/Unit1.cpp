@@ -258,10 +258,4 @@ void TForm1::Edit2Change(TObject*) {
   OnlyIfRunning1->AppTitles().Add(Edit2->Text());
 }
 
-void TForm1::Timer1Timer(TObject*) {
-  if (!AppMonitorActive->Checked()) return;
-  Timer1->SetInterval(static_cast<unsigned>(SpinEdit1->Value()) * 1000u);
-  if (ListBox1->Items().Count() > 1000) ListBox1->Items().Clear();
-}
-
 }  // namespace qv

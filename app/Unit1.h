@@ -42,6 +42,9 @@ class TForm1 : public TForm {
   bool AppFound = false;
   bool Connected = false;
   std::int32_t WatchedLogSize = 0;
+  // The newest line read from the watched log file, over all reads so far.
+  std::string LastLine;
+  bool HaveLastLine = false;
   bool RestorePending = false;
   std::int32_t SavedLeft = 0, SavedTop = 0;
   std::int32_t SavedPingInterval = 0;
@@ -66,6 +69,8 @@ class TForm1 : public TForm {
   void Edit2Change(TObject* Sender);
   void OnlyIfRunning1ApplicationFound(TObject* Sender, const std::string& FoundApp);
   void OnlyIfRunning1ApplicationNotFound(TObject* Sender);
+  void Label4DblClick(TObject* Sender);  // manual start, also "Exec PGM"
+  void Panel9Click(TObject* Sender);     // "Select" a log file to watch
   void PingActiveClick(TObject* Sender);
   void colorsbuttonClick(TObject* Sender);
   void NorvikEasyThread1Exec(TObject* Sender, TEasyThreadThread* Thread);
@@ -174,8 +179,12 @@ class TForm1 : public TForm {
   void CreateLayout();       // the stored form description (Unit1Layout.cpp)
   void LoadSettings();       // start-up step 8
   void SaveSettings();       // the guarded block of the save
-  void MeasureWatchedLog();  // start-up step 10
-  void OpenSysLog();         // start-up step 2
+  void MeasureWatchedLog();  // start-up step 10, and after a log file is chosen
+  void WatchLogFile();       // the watch timer's log-file half
+  void WatchApplication();   // the watch timer's application half
+  // Starts the watched program; false when the system refused.
+  bool StartWatchedProgram(const std::string& command);
+  void OpenSysLog();  // start-up step 2
 
   // Queued event log lines: taken in call order from any thread, written to the
   // list and the file on the GUI thread only.

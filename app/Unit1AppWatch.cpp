@@ -1,5 +1,10 @@
-// The application watch: the presence watcher's reports.
+// The application watch: the presence watcher's reports, the watch timer's
+// application half and the manual start.
 #include "app/Unit1.h"
+#include "platform/Launcher.h"
+#include "platform/Services.h"
+#include "toolkit/Application.h"
+#include "widgets/Spin.h"
 
 namespace qv {
 
@@ -18,6 +23,48 @@ void TForm1::OnlyIfRunning1ApplicationNotFound(TObject*) {
                          : "Application monitoring suspended");
   AppFound = false;
   Image3->Hide();
+}
+
+void TForm1::Timer1Timer(TObject*) {
+  if (!AppMonitorActive->Checked()) return;
+  // A changed restart delay applies from the next tick on.
+  Timer1->SetInterval(static_cast<unsigned>(SpinEdit1->Value()) * 1000u);
+  WatchLogFile();
+  WatchApplication();
+}
+
+void TForm1::WatchApplication() {
+  if (AppFound) {
+    Label1->SetCaption(Edit2->Text() + " is up and running");
+    return;
+  }
+  // Missing at this tick: started again, at every tick until its window shows.
+  PlaySoundFile(Edit3->Text());
+  // (Bringing the window back from the notification area belongs here once
+  // the window can be sent there.)
+  const std::string command = Edit1->Text();
+  Application->ProcessMessages();
+  if (StartWatchedProgram(command)) LogEvent("Automatic restart of " + command + "successfull");
+  Timer1->SetInterval(static_cast<unsigned>(SpinEdit1->Value()) * 1000u);
+  Application->ProcessMessages();
+}
+
+void TForm1::Label4DblClick(TObject*) {
+  PlaySoundFile(Edit3->Text());
+  const std::string command = Edit1->Text();
+  LogEvent("Manual start of " + command);
+  Application->ProcessMessages();
+  StartWatchedProgram(command);
+  Application->ProcessMessages();
+}
+
+bool TForm1::StartWatchedProgram(const std::string& command) {
+  // The whole command line is handed on: a cut one would start another program.
+  platform::IProcessLauncher* launcher = platform::Current().launcher;
+  const unsigned result = launcher != nullptr ? launcher->Execute(command) : platform::kLaunchFileNotFound;
+  if (result >= 32) return true;
+  Label1->SetCaption(Edit2->Text() + " start failed - check your settings");
+  return false;
 }
 
 }  // namespace qv

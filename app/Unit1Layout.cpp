@@ -417,6 +417,9 @@ void TForm1::CreateLayout() {
   };
   PingActive->OnClick = [this](TObject* s) { PingActiveClick(s); };
   Timer1->SetOnTimer([this](TObject* s) { Timer1Timer(s); });
+  Label4->OnDblClick = [this](TObject* s) { Label4DblClick(s); };
+  Panel2->OnClick = [this](TObject* s) { Label4DblClick(s); };
+  Panel9->OnClick = [this](TObject* s) { Panel9Click(s); };
   Timer3->SetOnTimer([this](TObject* s) { Timer3Timer(s); });
   Timer4->SetOnTimer([this](TObject* s) { Timer4Timer(s); });
   randomizertimer->SetOnTimer([this](TObject* s) { randomizertimerTimer(s); });

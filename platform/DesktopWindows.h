@@ -14,7 +14,7 @@ using WindowHandle = std::uint32_t;
 
 struct DesktopWindow {
   WindowHandle handle = 0;
-  std::string caption;        // Latin-1; characters outside it read as '?'
+  std::string caption;         // Latin-1; characters outside it read as '?'
   std::uint32_t threadId = 0;  // the creating process's main thread (its process id); 0 unknown
   bool visible = false;        // shown (minimised windows count as shown)
   bool enabled = false;        // accepts input

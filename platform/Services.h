@@ -19,6 +19,7 @@ class ISoundPlayer;
 class IThreads;
 class IClipboard;
 class IDesktopWindows;
+class IProcessLauncher;
 
 struct Services {
   IEventLoop* loop = nullptr;
@@ -32,9 +33,10 @@ struct Services {
   IIcmpService* icmp = nullptr;
   IResolver* resolver = nullptr;
   ISoundPlayer* sounds = nullptr;
-  IThreads* threads = nullptr;         // null: threads keep the priority they are created with
-  IClipboard* clipboard = nullptr;     // null: no clipboard (headless)
-  IDesktopWindows* desktop = nullptr;  // null: no other windows are known
+  IThreads* threads = nullptr;           // null: threads keep the priority they are created with
+  IClipboard* clipboard = nullptr;       // null: no clipboard (headless)
+  IDesktopWindows* desktop = nullptr;    // null: no other windows are known
+  IProcessLauncher* launcher = nullptr;  // null: no program can be started
 };
 
 // The process-wide wiring. Set once by the program entry or a test fixture.

@@ -48,6 +48,11 @@ bool SimulatedLoop::DrainPosts() {
 }
 
 void SimulatedLoop::ProcessEvents() {
+  // As the real loop: what is pending runs, and no idle moment comes of it.
+  DrainPosts();
+}
+
+void SimulatedLoop::Idle() {
   DrainPosts();
   ++idleCount_;
   if (onIdle_) onIdle_();
@@ -55,7 +60,7 @@ void SimulatedLoop::ProcessEvents() {
 
 void SimulatedLoop::Advance(std::int64_t ms) {
   const std::int64_t end = now_ + ms;
-  ProcessEvents();
+  Idle();
   for (;;) {
     // The earliest due timer; ties go to the older timer.
     TimerId next = 0;
@@ -73,7 +78,7 @@ void SimulatedLoop::Advance(std::int64_t ms) {
     t.due = due + (t.interval == 0 ? 1 : t.interval);
     auto tick = t.onTick;  // the handler may stop or restart its own timer
     tick();
-    ProcessEvents();
+    Idle();
     if (quit_) break;
   }
   if (!quit_) now_ = end;
@@ -89,14 +94,14 @@ bool SimulatedLoop::WaitForPosts(int realTimeoutMs) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  ProcessEvents();
+  Idle();
   return true;
 }
 
 int SimulatedLoop::Run() {
   quit_ = false;
   while (!quit_) {
-    ProcessEvents();
+    Idle();
     if (quit_) break;
     if (timers_.empty()) break;  // nothing could ever happen again
     std::int64_t due = INT64_MAX;

@@ -27,6 +27,9 @@ class SimulatedLoop : public IEventLoop {
   bool IsLoopThread() const override;
   std::int64_t NowMs() const override { return now_; }
 
+  // Drains posted work, then the loop's idle moment: what the real loop does
+  // each time before it waits.
+  void Idle();
   // Moves the virtual clock forward, firing every timer that falls due on the
   // way in time order and draining posted work after each tick.
   void Advance(std::int64_t ms);

@@ -151,16 +151,25 @@ X11DesktopWindows::Connection* X11DesktopWindows::Connect() {
   }
   connection->root = screens.data->root;
   // All atoms in one round trip.
-  const char* names[] = {"_NET_CLIENT_LIST_STACKING", "_NET_WM_NAME", "UTF8_STRING", "WM_STATE",
-                         "WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_PID", "_NET_WM_STATE",
-                         "_NET_WM_STATE_HIDDEN", "_NET_CLOSE_WINDOW"};
-  xcb_atom_t* atoms[] = {&connection->clientListStacking, &connection->netWmName, &connection->utf8String,
-                         &connection->wmState, &connection->wmProtocols, &connection->wmDeleteWindow,
-                         &connection->netWmPid, &connection->netWmState, &connection->netWmStateHidden,
-                         &connection->netCloseWindow};
+  const char* names[] = {"_NET_CLIENT_LIST_STACKING",
+                         "_NET_WM_NAME",
+                         "UTF8_STRING",
+                         "WM_STATE",
+                         "WM_PROTOCOLS",
+                         "WM_DELETE_WINDOW",
+                         "_NET_WM_PID",
+                         "_NET_WM_STATE",
+                         "_NET_WM_STATE_HIDDEN",
+                         "_NET_CLOSE_WINDOW"};
+  xcb_atom_t* atoms[] = {&connection->clientListStacking, &connection->netWmName,
+                         &connection->utf8String,         &connection->wmState,
+                         &connection->wmProtocols,        &connection->wmDeleteWindow,
+                         &connection->netWmPid,           &connection->netWmState,
+                         &connection->netWmStateHidden,   &connection->netCloseWindow};
   xcb_intern_atom_cookie_t cookies[std::size(names)];
   for (std::size_t i = 0; i < std::size(names); ++i) {
-    cookies[i] = xcb_intern_atom(connection->xcb, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+    cookies[i] =
+        xcb_intern_atom(connection->xcb, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
   }
   for (std::size_t i = 0; i < std::size(names); ++i) {
     Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection->xcb, cookies[i], nullptr));
@@ -211,12 +220,12 @@ std::vector<DesktopWindow> X11DesktopWindows::List() {
   std::vector<Asked> asked;
   asked.reserve(windows.size());
   for (const xcb_window_t w : windows) {
-    asked.push_back({c->AskProperty(w, c->netWmName, c->utf8String, kCaptionUnits),
-                     c->AskProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kCaptionUnits),
-                     c->AskProperty(w, c->wmState, c->wmState, 2),
-                     c->AskProperty(w, c->netWmPid, XCB_ATOM_CARDINAL, 1),
-                     c->AskProperty(w, c->netWmState, XCB_ATOM_ATOM, 64), xcb_get_window_attributes(c->xcb, w),
-                     xcb_get_geometry(c->xcb, w), xcb_translate_coordinates(c->xcb, w, c->root, 0, 0)});
+    asked.push_back(
+        {c->AskProperty(w, c->netWmName, c->utf8String, kCaptionUnits),
+         c->AskProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kCaptionUnits),
+         c->AskProperty(w, c->wmState, c->wmState, 2), c->AskProperty(w, c->netWmPid, XCB_ATOM_CARDINAL, 1),
+         c->AskProperty(w, c->netWmState, XCB_ATOM_ATOM, 64), xcb_get_window_attributes(c->xcb, w),
+         xcb_get_geometry(c->xcb, w), xcb_translate_coordinates(c->xcb, w, c->root, 0, 0)});
   }
   list.reserve(windows.size());
   for (std::size_t i = 0; i < windows.size(); ++i) {
@@ -226,9 +235,11 @@ std::vector<DesktopWindow> X11DesktopWindows::List() {
     Reply<xcb_get_property_reply_t> state(xcb_get_property_reply(c->xcb, a.state, nullptr));
     Reply<xcb_get_property_reply_t> pid(xcb_get_property_reply(c->xcb, a.pid, nullptr));
     Reply<xcb_get_property_reply_t> netState(xcb_get_property_reply(c->xcb, a.netState, nullptr));
-    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c->xcb, a.attributes, nullptr));
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c->xcb, a.attributes, nullptr));
     Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c->xcb, a.geometry, nullptr));
-    Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(c->xcb, a.origin, nullptr));
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(c->xcb, a.origin, nullptr));
 
     DesktopWindow entry;
     entry.handle = windows[i];
@@ -238,7 +249,8 @@ std::vector<DesktopWindow> X11DesktopWindows::List() {
       // A managed window's state says it all (minimised clients are unmapped);
       // an unmanaged one is shown when mapped.
       const std::uint32_t wmState = c->Cardinal(state.get(), ~0u);
-      entry.visible = wmState != ~0u ? wmState != kWithdrawnState : attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+      entry.visible =
+          wmState != ~0u ? wmState != kWithdrawnState : attributes->map_state != XCB_MAP_STATE_UNMAPPED;
       entry.iconic = wmState == kIconicState || c->HasAtom(netState.get(), c->netWmStateHidden);
       entry.enabled = true;  // X11 has no disabled top-level windows
       if (geometry != nullptr && origin != nullptr) {
@@ -256,8 +268,8 @@ std::vector<DesktopWindow> X11DesktopWindows::List() {
 void X11DesktopWindows::RequestClose(WindowHandle handle) {
   Connection* c = Connect();
   if (c == nullptr || handle == 0) return;
-  Reply<xcb_get_property_reply_t> protocols(xcb_get_property_reply(
-      c->xcb, c->AskProperty(handle, c->wmProtocols, XCB_ATOM_ATOM, 32), nullptr));
+  Reply<xcb_get_property_reply_t> protocols(
+      xcb_get_property_reply(c->xcb, c->AskProperty(handle, c->wmProtocols, XCB_ATOM_ATOM, 32), nullptr));
   xcb_client_message_event_t message;
   std::memset(&message, 0, sizeof message);
   message.response_type = XCB_CLIENT_MESSAGE;

@@ -13,6 +13,7 @@
 #include "app/Unit1.h"
 #include "platform/fake/FakeDesktopWindows.h"
 #include "platform/fake/FakeIcmp.h"
+#include "platform/fake/FakeLauncher.h"
 #include "platform/fake/FakeLocale.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeSystemInfo.h"
@@ -61,6 +62,7 @@ class AppFixture : public ::testing::Test {
   platform::fake::FakeResolver resolver;
   platform::fake::RecordingSound sounds;
   platform::fake::FakeDesktopWindows desktop;
+  platform::fake::FakeLauncher launcher;
   platform::fake::TempDir dir;
   std::unique_ptr<TApplication> app;
   std::unique_ptr<TForm1> form;

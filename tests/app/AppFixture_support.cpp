@@ -20,6 +20,7 @@ AppFixture::AppFixture() {
   s.resolver = &resolver;
   s.sounds = &sounds;
   s.desktop = &desktop;
+  s.launcher = &launcher;
   app = std::make_unique<TApplication>();
   app->Initialize();
   app->SetTitle("Quorvane");

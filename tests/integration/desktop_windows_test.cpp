@@ -79,7 +79,12 @@ TEST_F(DesktopWindowsTest, OurWindowsAreListedTopFirstWithTheirFacts) {
   upper.setGeometry(200, 40, 100, 60);
   lower.show();
   upper.show();
-  ASSERT_TRUE(WaitUntil([&] { return Find(desktop, "qv lower ? Gr\xFC\xDF" "e").has_value(); }));
+  ASSERT_TRUE(WaitUntil([&] {
+    return Find(desktop,
+                "qv lower ? Gr\xFC\xDF"
+                "e")
+        .has_value();
+  }));
   lower.raise();
   upper.raise();
   ASSERT_TRUE(WaitUntil([&] {
@@ -92,7 +97,9 @@ TEST_F(DesktopWindowsTest, OurWindowsAreListedTopFirstWithTheirFacts) {
     return upperAt >= 0 && lowerAt > upperAt;
   }));
 
-  const DesktopWindow found = *Find(desktop, "qv lower ? Gr\xFC\xDF" "e");
+  const DesktopWindow found = *Find(desktop,
+                                    "qv lower ? Gr\xFC\xDF"
+                                    "e");
   EXPECT_EQ(found.handle, lower.winId());
   EXPECT_TRUE(found.visible);
   EXPECT_TRUE(found.enabled);
@@ -157,10 +164,18 @@ TEST_F(DesktopWindowsTest, AnotherProgramsWindowIsFoundAndClosed) {
 
 TEST(CaptionToLatin1Test, KeepsLatin1AndMarksTheRest) {
   EXPECT_EQ(CaptionToLatin1("plain"), "plain");
-  EXPECT_EQ(CaptionToLatin1("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xFC\xDF" "e");
-  EXPECT_EQ(CaptionToLatin1("a\xE2\x80\x93" "b\xF0\x9F\x98\x80" "c"), "a?b?c");  // en dash, emoji
-  EXPECT_EQ(CaptionToLatin1("x\xFF" "y\x80"), "x?y?");                         // not UTF-8
-  EXPECT_EQ(CaptionToLatin1("cut\xE2\x80"), "cut");                            // cut off by the limit
+  EXPECT_EQ(CaptionToLatin1("Gr\xC3\xBC\xC3\x9F"
+                            "e"),
+            "Gr\xFC\xDF"
+            "e");
+  EXPECT_EQ(CaptionToLatin1("a\xE2\x80\x93"
+                            "b\xF0\x9F\x98\x80"
+                            "c"),
+            "a?b?c");  // en dash, emoji
+  EXPECT_EQ(CaptionToLatin1("x\xFF"
+                            "y\x80"),
+            "x?y?");                                 // not UTF-8
+  EXPECT_EQ(CaptionToLatin1("cut\xE2\x80"), "cut");  // cut off by the limit
   EXPECT_EQ(CaptionToLatin1("bad\xC3(z\xF0y"), "bad?(z?y");
 }
 

@@ -45,7 +45,7 @@ class PresenceTest : public ::testing::Test {
     watcher->EndLoading();
     return watcher;
   }
-  void Idle() { loop.ProcessEvents(); }
+  void Idle() { loop.Idle(); }
 
   platform::fake::SimulatedLoop loop;
   platform::fake::FakeDesktopWindows desktop;

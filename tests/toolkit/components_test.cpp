@@ -178,6 +178,8 @@ TEST_F(LoopTest, IdleRunsOncePerDrainedQueueAndPostsKeepTheirOrder) {
   app.ProcessMessages();
   EXPECT_EQ(order.size(), 50u);
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  EXPECT_EQ(idles, 0);  // handling what is pending is no idle moment
+  loop.Idle();
   EXPECT_EQ(idles, 1);
 }
 
