@@ -66,7 +66,8 @@ void TForm1::WatchLogFile() {
   bool ok = false;
   if (files != nullptr) {
     // Read-only and sharing writes: the watched program may keep writing.
-    auto opened = files->Open(path, platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
+    auto opened =
+        files->Open(path, platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
     if (opened.Ok()) {
       platform::FileHandle& file = opened.value;
       auto size = files->Size(file);

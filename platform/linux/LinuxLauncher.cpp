@@ -30,7 +30,7 @@ unsigned FailureOf(int error, const std::string& program) {
       struct stat info;
       const std::string directory = program.substr(0, slash);
       return ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? kLaunchFileNotFound
-                                                                               : kLaunchPathNotFound;
+                                                                            : kLaunchPathNotFound;
     }
     case ENOTDIR:
     case ENAMETOOLONG:

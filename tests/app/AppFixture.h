@@ -48,6 +48,8 @@ class AppFixture : public ::testing::Test {
   std::vector<std::string> ListLines() const;
   // The list lines without their time stamps.
   std::vector<std::string> Messages() const;
+  // How many list lines carry this message.
+  int Count(const std::string& message) const;
   // Runs the GUI side of the worker's echo cycle until it has ended.
   void FinishCycle();
   std::string SysLog() const { return dir.ReadFile("quorvane.log"); }

@@ -84,6 +84,12 @@ std::vector<std::string> AppFixture::ListLines() const {
   return out;
 }
 
+int AppFixture::Count(const std::string& message) const {
+  int n = 0;
+  for (const auto& m : Messages()) n += m == message;
+  return n;
+}
+
 std::vector<std::string> AppFixture::Messages() const {
   std::vector<std::string> out;
   for (const std::string& line : ListLines()) {

@@ -65,11 +65,6 @@ class WatchTimerTest : public AppFixture {
     return Start();
   }
   void Tick() { form->Timer1Timer(form->Timer1); }
-  int Count(const std::string& message) const {
-    int n = 0;
-    for (const auto& m : Messages()) n += m == message;
-    return n;
-  }
 };
 
 TEST_F(WatchTimerTest, AMissingProgramIsStartedAtEveryTickAndAPresentOneIsLeftAlone) {

@@ -40,11 +40,6 @@ class ConnectionTest : public AppFixture {
     form->Timer3Timer(form->Timer3);
     FinishCycle();
   }
-  int Count(const std::string& message) const {
-    int n = 0;
-    for (const auto& m : Messages()) n += m == message;
-    return n;
-  }
 };
 
 TEST_F(ConnectionTest, FirstReplyLogsTheReturnOnceAndDrivesTheInstruments) {

@@ -41,8 +41,8 @@ TEST(LinuxLauncherTest, StartsProgramsAndSaysWhyNot) {
   LinuxLauncher launcher;
   // An unquoted path with a blank in it, and the program's own arguments.
   ::mkdir(dir.File("my tools").c_str(), 0755);
-  const std::string script =
-      dir.WriteFile("my tools/run", "#!/bin/sh\necho \"$1 $2 $(ps -o sid= -p $$ | tr -d ' ') $$\" > \"$3\"\n");
+  const std::string script = dir.WriteFile(
+      "my tools/run", "#!/bin/sh\necho \"$1 $2 $(ps -o sid= -p $$ | tr -d ' ') $$\" > \"$3\"\n");
   ::chmod(script.c_str(), 0755);
   EXPECT_EQ(launcher.Execute(script + " one \"two words\" " + dir.File("out")), kLaunchStarted);
   const std::string out = WaitForFile(dir, "out");
@@ -59,7 +59,8 @@ TEST(LinuxLauncherTest, StartsProgramsAndSaysWhyNot) {
   const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
   ::setenv("PATH", "/usr/bin:/bin", 1);
   EXPECT_EQ(launcher.Execute("true"), kLaunchStarted);  // found in PATH
-  for (int i = 0; i < 200 && launcher.Running() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 200 && launcher.Running() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(launcher.Running(), 0u);  // finished children are reaped
 
   EXPECT_EQ(launcher.Execute(dir.File("missing")), kLaunchFileNotFound);
