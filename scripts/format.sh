@@ -2,7 +2,7 @@
 # Formats the C++ sources with clang-format; --check only reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files '*.cpp' '*.h' 2>/dev/null || true)
+mapfile -t files < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h' 2>/dev/null || true)
 ((${#files[@]})) || exit 0
 if [ "${1:-}" = "--check" ]; then
   clang-format --dry-run --Werror "${files[@]}"
