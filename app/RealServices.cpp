@@ -71,6 +71,7 @@ RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<
   services.windows = &b.qt.Windows();
   services.dialogs = &b.qt.Dialogs();
   services.clipboard = &b.qt.Clipboard();
+  services.tray = &b.qt.Tray();
   if (const char* log = std::getenv("QUORVANE_DIALOG_LOG"); log != nullptr && *log != '\0') {
     b.recording = std::make_unique<RecordingDialogs>(b.qt.Dialogs(), log);
     services.dialogs = b.recording.get();

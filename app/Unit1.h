@@ -25,6 +25,7 @@ class TExplorerButton;
 class TKZTransImage;
 class TOnlyIfRunning;
 class TWindowList;
+class TTrayIcon;
 class TNorvikEasyThread;
 class TEasyThreadThread;
 class TPing;
@@ -169,6 +170,7 @@ class TForm1 : public TForm {
   TWindowList* WindowList1 = nullptr;
   TNorvikEasyThread* NorvikEasyThread1 = nullptr;
   TPing* Ping1 = nullptr;
+  TTrayIcon* systemtray = nullptr;
   TOpenDialog* OpenDialog1 = nullptr;
   TOpenDialog* OpenDialog2 = nullptr;
   TOpenDialog* OpenDialog3 = nullptr;

@@ -1,6 +1,7 @@
 // The application watch: the presence watcher's reports, the watch timer's
 // application half and the manual start.
 #include "app/Unit1.h"
+#include "desktop/TrayIcon.h"
 #include "platform/Launcher.h"
 #include "platform/Services.h"
 #include "toolkit/Application.h"
@@ -40,8 +41,7 @@ void TForm1::WatchApplication() {
   }
   // Missing at this tick: started again, at every tick until its window shows.
   PlaySoundFile(Edit3->Text());
-  // (Bringing the window back from the notification area belongs here once
-  // the window can be sent there.)
+  systemtray->RestoreFromTray();  // the user should see what happens
   const std::string command = Edit1->Text();
   Application->ProcessMessages();
   if (StartWatchedProgram(command)) LogEvent("Automatic restart of " + command + "successfull");

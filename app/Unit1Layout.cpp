@@ -4,6 +4,7 @@
 #include "app/Pictures.h"
 #include "app/Unit1.h"
 #include "desktop/KZTransImg.h"
+#include "desktop/TrayIcon.h"
 #include "net/Ping.h"
 #include "presence/WindowList.h"
 #include "presence/onlyrun.h"
@@ -374,6 +375,12 @@ void TForm1::CreateLayout() {
   Ping1->SetTimeout(4000);
   Ping1->SetTTL(64);
   Ping1->SetFlags(0);
+
+  systemtray = Make<TTrayIcon>(this, nullptr, "systemtray");
+  systemtray->SetActive(false);
+  systemtray->SetAnimate(false);
+  systemtray->SetShowDesigning(false);
+  systemtray->MinimizeApp = false;
 
   OpenDialog1 = Make<TOpenDialog>(this, nullptr, "OpenDialog1");
   OpenDialog1->SetFilter("Program Files|*.exe");

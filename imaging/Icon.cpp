@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "imaging/ImgList.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/SysUtils.h"
 
@@ -103,6 +104,11 @@ std::unique_ptr<TGraphic> TIcon::Clone() const {
   auto copy = std::make_unique<TIcon>();
   copy->CopyFrom(*this);
   return copy;
+}
+
+TIcon& ApplicationIcon() {
+  static TIcon icon;
+  return icon;
 }
 
 }  // namespace qv

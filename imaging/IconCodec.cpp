@@ -291,4 +291,42 @@ TDecodedIcon TIconCodec::Decode(std::span<const std::uint8_t> file) {
   return out;
 }
 
+std::vector<std::uint8_t> EncodeIconFile(const TBitmap& bitmap) {
+  const int w = bitmap.Width(), h = bitmap.Height();
+  if (w <= 0 || h <= 0 || w > kMaxIconSide || h > kMaxIconSide) {
+    throw EInvalidGraphicOperation("Icon image is not valid");
+  }
+  const std::size_t maskStride = ((static_cast<std::size_t>(w) + 31) / 32) * 4;
+  const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
+  const std::size_t image = 40 + pixels + maskStride * static_cast<std::size_t>(h);
+  std::vector<std::uint8_t> out(6 + 16 + image, 0);
+  StoreLe16(&out[2], kIconResource);
+  StoreLe16(&out[4], 1);
+  std::uint8_t* entry = &out[6];
+  entry[0] = static_cast<std::uint8_t>(w == 256 ? 0 : w);
+  entry[1] = static_cast<std::uint8_t>(h == 256 ? 0 : h);
+  StoreLe16(entry + 4, 1);   // planes
+  StoreLe16(entry + 6, 32);  // bits per pixel
+  StoreLe32(entry + 8, static_cast<std::uint32_t>(image));
+  StoreLe32(entry + 12, 22);
+  std::uint8_t* header = &out[22];
+  StoreLe32(header, 40);
+  StoreLe32(header + 4, static_cast<std::uint32_t>(w));
+  StoreLe32(header + 8, static_cast<std::uint32_t>(h * 2));  // colour image and mask
+  StoreLe16(header + 12, 1);
+  StoreLe16(header + 14, 32);
+  // Bottom row first, every pixel opaque; the AND mask stays all clear.
+  std::uint8_t* at = header + 40;
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x, at += 4) {
+      const TColor c = bitmap.GetPixel(x, y);
+      at[0] = static_cast<std::uint8_t>(c >> 16);
+      at[1] = static_cast<std::uint8_t>(c >> 8);
+      at[2] = static_cast<std::uint8_t>(c);
+      at[3] = 0xFF;
+    }
+  }
+  return out;
+}
+
 }  // namespace qv

@@ -66,4 +66,8 @@ class TIconCodec {
                                                   std::uint16_t* resourceType = nullptr);
 };
 
+// An icon file holding `bitmap` as one opaque 32-bit image (at most
+// kMaxIconSide a side, else EInvalidGraphicOperation).
+std::vector<std::uint8_t> EncodeIconFile(const TBitmap& bitmap);
+
 }  // namespace qv

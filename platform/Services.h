@@ -20,6 +20,7 @@ class IThreads;
 class IClipboard;
 class IDesktopWindows;
 class IProcessLauncher;
+class ITray;
 
 struct Services {
   IEventLoop* loop = nullptr;
@@ -37,6 +38,7 @@ struct Services {
   IClipboard* clipboard = nullptr;       // null: no clipboard (headless)
   IDesktopWindows* desktop = nullptr;    // null: no other windows are known
   IProcessLauncher* launcher = nullptr;  // null: no program can be started
+  ITray* tray = nullptr;                 // null: no notification area
 };
 
 // The process-wide wiring. Set once by the program entry or a test fixture.

@@ -26,6 +26,10 @@ class TApplication : public TComponent {
   // The first form created becomes the main form.
   void RegisterForm(TForm* form);
   TForm* MainForm() const { return mainForm_; }
+  // False: the program entry does not show the main form when it starts (it
+  // starts in the notification area).
+  bool ShowMainForm() const { return showMainForm_; }
+  void SetShowMainForm(bool show) { showMainForm_ = show; }
 
   int Run();
   void ProcessMessages();
@@ -55,6 +59,7 @@ class TApplication : public TComponent {
   std::string title_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
+  bool showMainForm_ = true;
 };
 
 // The one application object, created by the program entry (or a test fixture).

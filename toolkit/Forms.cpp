@@ -65,6 +65,10 @@ void TForm::HideForm() {
   SetVisible(false);
 }
 
+void TForm::BringToFront() {
+  if (Peer() != nullptr) Peer()->BringToFront();
+}
+
 void TForm::VisibleChanged() {
   TWinControl::VisibleChanged();
   if (visible_) {

@@ -35,6 +35,8 @@ class TForm : public TWinControl {
   // Shows the window (creating its native window the first time).
   void ShowForm();
   void HideForm();
+  // Raises the window above the others and gives it the input focus.
+  void BringToFront();
   TWindowState WindowState() const { return windowState_; }
   void SetWindowState(TWindowState state);
   bool EverShown() const { return everShown_; }

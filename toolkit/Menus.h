@@ -6,6 +6,10 @@
 
 #include "toolkit/Classes.h"
 
+namespace qv::platform {
+class IWindowPeer;
+}
+
 namespace qv {
 
 class TWinControl;
@@ -42,9 +46,12 @@ class TPopupMenu : public TComponent {
 
   // Shows the menu at a point of `owner` and runs the chosen item.
   void PopupAt(TWinControl* owner, int x, int y);
+  // The same at a point of the screen; returns when the menu has closed.
+  void Popup(int x, int y);
   TNotifyEvent OnPopup;
 
  private:
+  void Show(platform::IWindowPeer* owner, int x, int y);
   std::vector<TMenuItem*> items_;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtTray.h"
 #include "platform/qt/QtWindowSystem.h"
 
 namespace qv::platform::qt {
@@ -20,9 +21,11 @@ QtBackend::QtBackend(int& argc, char** argv) : app_(std::make_unique<QApplicatio
   windows_ = std::make_unique<QtWindowSystem>();
   dialogs_ = std::make_unique<QtDialogs>();
   clipboard_ = std::make_unique<QtClipboard>();
+  tray_ = std::make_unique<QtTray>();
 }
 
 QtBackend::~QtBackend() {
+  tray_.reset();
   clipboard_.reset();
   dialogs_.reset();
   windows_.reset();
@@ -44,12 +47,16 @@ IDialogs& QtBackend::Dialogs() {
 IClipboard& QtBackend::Clipboard() {
   return *clipboard_;
 }
+ITray& QtBackend::Tray() {
+  return *tray_;
+}
 
 void QtBackend::Install(Services& services) {
   services.loop = loop_.get();
   services.windows = windows_.get();
   services.dialogs = dialogs_.get();
   services.clipboard = clipboard_.get();
+  services.tray = tray_.get();
 }
 
 }  // namespace qv::platform::qt

@@ -10,6 +10,7 @@ class IEventLoop;
 class IWindowSystem;
 class IDialogs;
 class IClipboard;
+class ITray;
 struct Services;
 }  // namespace qv::platform
 
@@ -21,6 +22,7 @@ class QtEventLoop;
 class QtWindowSystem;
 class QtDialogs;
 class QtClipboard;
+class QtTray;
 
 class QtBackend {
  public:
@@ -34,7 +36,9 @@ class QtBackend {
   IWindowSystem& Windows();
   IDialogs& Dialogs();
   IClipboard& Clipboard();
-  // Wires the loop, the window system, the dialogs and the clipboard into `services`.
+  ITray& Tray();
+  // Wires the loop, the window system, the dialogs, the clipboard and the
+  // notification area into `services`.
   void Install(Services& services);
 
  private:
@@ -43,6 +47,7 @@ class QtBackend {
   std::unique_ptr<QtWindowSystem> windows_;
   std::unique_ptr<QtDialogs> dialogs_;
   std::unique_ptr<QtClipboard> clipboard_;
+  std::unique_ptr<QtTray> tray_;
 };
 
 }  // namespace qv::platform::qt

@@ -17,6 +17,7 @@
 #include "platform/fake/FakeLocale.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeSystemInfo.h"
+#include "platform/fake/FakeTray.h"
 #include "platform/fake/MemoryRegistryStore.h"
 #include "platform/fake/RecordingSound.h"
 #include "platform/fake/ScriptedDialogs.h"
@@ -65,6 +66,7 @@ class AppFixture : public ::testing::Test {
   platform::fake::RecordingSound sounds;
   platform::fake::FakeDesktopWindows desktop;
   platform::fake::FakeLauncher launcher;
+  platform::fake::FakeTray tray;
   platform::fake::TempDir dir;
   std::unique_ptr<TApplication> app;
   std::unique_ptr<TForm1> form;

@@ -21,6 +21,7 @@ AppFixture::AppFixture() {
   s.sounds = &sounds;
   s.desktop = &desktop;
   s.launcher = &launcher;
+  s.tray = &tray;
   app = std::make_unique<TApplication>();
   app->Initialize();
   app->SetTitle("Quorvane");

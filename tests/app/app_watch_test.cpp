@@ -1,6 +1,7 @@
 // The presence watcher's reports on the main window: the found flag, the
 // indicator and the status line, at every idle moment.
 #include "AppFixture.h"
+#include "desktop/TrayIcon.h"
 #include "presence/WindowList.h"
 #include "presence/onlyrun.h"
 
@@ -69,8 +70,13 @@ class WatchTimerTest : public AppFixture {
 
 TEST_F(WatchTimerTest, AMissingProgramIsStartedAtEveryTickAndAPresentOneIsLeftAlone) {
   TForm1& f = StartWatching();
+  f.ShowForm();
   loop.Idle();  // the presence check: nothing found
-  Tick();
+  f.systemtray->SendToTray();
+  ASSERT_FALSE(f.Visible());
+  Tick();  // the window comes back from the tray before the start
+  EXPECT_TRUE(f.Visible());
+  EXPECT_TRUE(tray.icons.empty());
   Tick();  // no waiting state after a start
   EXPECT_EQ(launcher.commands, (std::vector<std::string>{"c:\\x\\app.exe", "c:\\x\\app.exe"}));
   EXPECT_EQ(Count("Automatic restart of c:\\x\\app.exesuccessfull"), 2);

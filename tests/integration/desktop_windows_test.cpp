@@ -14,21 +14,13 @@
 #include <optional>
 #include <string>
 
+#include "QtWaiting.h"
 #include "platform/linux/X11DesktopWindows.h"
 
 namespace qv::platform {
 namespace {
 
-// Processes events until `done` holds or `timeoutMs` passes.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  for (int waited = 0; waited < timeoutMs; waited += 20) {
-    if (done()) return true;
-    QEventLoop wait;
-    QTimer::singleShot(20, &wait, &QEventLoop::quit);
-    wait.exec();
-  }
-  return done();
-}
+using qt::WaitUntil;
 
 std::optional<DesktopWindow> Find(X11DesktopWindows& desktop, const std::string& caption) {
   for (const DesktopWindow& w : desktop.List())
