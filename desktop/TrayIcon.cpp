@@ -151,6 +151,10 @@ void TTrayIcon::SetToolTip(const std::string& text) {
 
 void TTrayIcon::SendToTray() {
   if (active_) return;
+  // Without a notification area the window would be hidden with nothing to
+  // bring it back by: it stays where it is.
+  platform::ITray* tray = Tray();
+  if (tray == nullptr || !tray->Available()) return;
   if (Application != nullptr) {
     if (TForm* main = Application->MainForm())
       main->HideForm();  // may come back here from the form's hide event

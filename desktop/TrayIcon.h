@@ -48,7 +48,8 @@ class TTrayIcon : public TComponent, private platform::ITrayEvents {
   TNotifyEvent OnDblClick;
   TMouseEvent OnRightClick;
 
-  // Hides the main window (and its taskbar entry) and shows the icon.
+  // Hides the main window (and its taskbar entry) and shows the icon; does
+  // nothing while the desktop has no notification area.
   void SendToTray();
   // Shows the main window in front and removes the icon.
   void RestoreFromTray();

@@ -35,6 +35,8 @@ struct TrayRecord {
 class ITray {
  public:
   virtual ~ITray() = default;
+  // Whether the desktop has a notification area now (many have none).
+  virtual bool Available() const = 0;
   // One icon per owner. Each call reports whether the notification area took
   // it; parts a record does not carry keep what they were.
   virtual bool Add(ITrayEvents* owner, const TrayRecord& record) = 0;

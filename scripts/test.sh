@@ -23,7 +23,9 @@ for config in $configs; do
   cmake --build --preset "$config" -j "$jobs"
   if [ "$config" = debug ]; then
     ctest --test-dir "build/$config" -L unit --output-on-failure -j "$jobs" || status=1
-    xvfb-run -a -s "-screen 0 1280x1024x24" \
+    # -noreset: the server would otherwise reset whenever its last client goes
+    # (between two runs of the program), refusing connections for a moment.
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
       ctest --test-dir "build/$config" -L integration --output-on-failure || status=1
   else
     ctest --test-dir "build/$config" -L unit --output-on-failure -j "$jobs" || status=1

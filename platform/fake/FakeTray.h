@@ -17,6 +17,7 @@ class FakeTray : public ITray {
     TrayRecord record;
   };
 
+  bool Available() const override { return !refuse; }
   bool Add(ITrayEvents* owner, const TrayRecord& record) override {
     calls.push_back({"add", record});
     if (refuse || icons.count(owner) != 0) return false;

@@ -37,8 +37,12 @@ QtTray::QtTray() = default;
 
 QtTray::~QtTray() = default;
 
+bool QtTray::Available() const {
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 bool QtTray::Add(ITrayEvents* owner, const TrayRecord& record) {
-  if (owner == nullptr || icons_.count(owner) != 0 || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  if (owner == nullptr || icons_.count(owner) != 0 || !Available()) return false;
   auto icon = std::make_unique<QSystemTrayIcon>();
   TrayRecord whole = record;
   whole.parts |= kTrayIcon;  // never shown without a picture

@@ -17,6 +17,7 @@ class QtTray final : public ITray {
   QtTray();
   ~QtTray() override;
 
+  bool Available() const override;
   bool Add(ITrayEvents* owner, const TrayRecord& record) override;
   bool Modify(ITrayEvents* owner, const TrayRecord& record) override;
   bool Remove(ITrayEvents* owner) override;

@@ -97,6 +97,11 @@ TEST_F(TrayIconTest, SendingToTheTrayAndBack) {
     ++hides;
     trayIcon.SendToTray();  // as the main window does: re-entered from its own hide
   };
+  tray.refuse = true;  // no notification area: the window must stay reachable
+  trayIcon.SendToTray();
+  EXPECT_TRUE(form.Visible());
+  EXPECT_FALSE(trayIcon.Active());
+  tray.refuse = false;
   trayIcon.SendToTray();
   trayIcon.SendToTray();
   EXPECT_FALSE(form.Visible());

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdlib>
 #include <cstring>
@@ -112,12 +111,12 @@ TEST(QtTrayTest, AnIconDocksAndReportsTheMouse) {
   record.width = record.height = 16;
   record.pixels.assign(16 * 16 * 4, 0xFF);
   record.tip = "Quorvane";
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+  if (!tray.Available()) {
     EXPECT_FALSE(tray.Add(&owner, record));  // no notification area: refused, nothing shown
   }
 
   TrayManager manager;
-  ASSERT_TRUE(WaitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+  ASSERT_TRUE(WaitUntil([&] { return tray.Available(); }));
   ASSERT_TRUE(tray.Add(&owner, record));
   EXPECT_FALSE(tray.Add(&owner, record));  // one icon per owner
   ASSERT_TRUE(WaitUntil([&] { return !manager.Serve().empty(); }));
