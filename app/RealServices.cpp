@@ -15,6 +15,7 @@
 #include "platform/linux/LinuxThreads.h"
 #include "platform/linux/SqliteRegistryStore.h"
 #include "platform/linux/X11DesktopWindows.h"
+#include "platform/linux/XdgWebBrowser.h"
 #include "platform/qt/QtBackend.h"
 #include "platform/qt/QtFontEngine.h"
 
@@ -54,6 +55,8 @@ struct RealServices::Backends {
   platform::LinuxSystemInfo system;
   platform::qt::QtFontEngine fonts;
   platform::SqliteRegistryStore registry;
+  // The web page keys of HKEY_CLASSES_ROOT come from the desktop's default browser.
+  platform::XdgClassesRoot classesRoot{registry, platform::XdgPaths::FromEnvironment()};
   platform::LinuxIcmp icmp;
   platform::CanberraSound sounds;
   platform::LinuxThreads threads;
@@ -80,7 +83,7 @@ RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<
   services.locale = &b.locale;
   services.system = &b.system;
   services.fonts = &b.fonts;
-  services.registry = &b.registry;
+  services.registry = &b.classesRoot;
   services.icmp = &b.icmp;
   services.resolver = &b.resolver;
   services.sounds = &b.sounds;

@@ -26,6 +26,7 @@ class TKZTransImage;
 class TOnlyIfRunning;
 class TWindowList;
 class TTrayIcon;
+class TGoToWeb;
 class TNorvikEasyThread;
 class TEasyThreadThread;
 class TPing;
@@ -171,6 +172,7 @@ class TForm1 : public TForm {
   TNorvikEasyThread* NorvikEasyThread1 = nullptr;
   TPing* Ping1 = nullptr;
   TTrayIcon* systemtray = nullptr;
+  TGoToWeb* GoToWeb1 = nullptr;
   TOpenDialog* OpenDialog1 = nullptr;
   TOpenDialog* OpenDialog2 = nullptr;
   TOpenDialog* OpenDialog3 = nullptr;

@@ -3,6 +3,7 @@
 // order inside the loading bracket.
 #include "app/Pictures.h"
 #include "app/Unit1.h"
+#include "desktop/GoToWeb.h"
 #include "desktop/KZTransImg.h"
 #include "desktop/TrayIcon.h"
 #include "net/Ping.h"
@@ -381,6 +382,9 @@ void TForm1::CreateLayout() {
   systemtray->SetAnimate(false);
   systemtray->SetShowDesigning(false);
   systemtray->MinimizeApp = false;
+
+  GoToWeb1 = Make<TGoToWeb>(this, nullptr, "GoToWeb1");
+  GoToWeb1->SetUrl(defaults::kWebUrl);
 
   OpenDialog1 = Make<TOpenDialog>(this, nullptr, "OpenDialog1");
   OpenDialog1->SetFilter("Program Files|*.exe");
