@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "QtWaiting.h"
+#include "QtSession.h"
 #include "platform/linux/X11DesktopWindows.h"
 
 namespace qv::platform {
@@ -43,10 +43,7 @@ class Closable : public QWidget {
 class DesktopWindowsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') return;
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    app_ = new QApplication(argc_, argv_);
+    if (qt::PrepareDisplay()) app_ = new QApplication(qt::QtArguments::argc, qt::QtArguments::argv);
   }
   static void TearDownTestSuite() {
     delete app_;
@@ -57,9 +54,6 @@ class DesktopWindowsTest : public ::testing::Test {
   }
 
   static inline QApplication* app_ = nullptr;
-  static inline int argc_ = 1;
-  static inline char name_[] = "qv_integration_tests";
-  static inline char* argv_[] = {name_, nullptr};
 };
 
 TEST_F(DesktopWindowsTest, OurWindowsAreListedTopFirstWithTheirFacts) {

@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "QtSession.h"
 #include "platform/qt/QtBackend.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
@@ -130,13 +131,11 @@ QImage GrabScreen(const QRect& area) {
 class QtBackendTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') return;
-    // Shapes need the X11 plugin; a desktop's theme would bring native dialogs no test can drive.
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!PrepareDisplay()) return;
+    // A desktop's theme would bring native dialogs no test can drive.
     qunsetenv("QT_QPA_PLATFORMTHEME");
     qunsetenv("XDG_CURRENT_DESKTOP");
-    backend_ = new QtBackend(argc_, argv_);
+    backend_ = new QtBackend(QtArguments::argc, QtArguments::argv);
   }
   static void TearDownTestSuite() {
     delete backend_;
@@ -179,9 +178,6 @@ class QtBackendTest : public testing::Test {
   std::unique_ptr<IWindowPeer> form, child, control;
 
   static inline QtBackend* backend_ = nullptr;
-  static inline int argc_ = 1;
-  static inline char name_[] = "qv_integration_tests";
-  static inline char* argv_[] = {name_, nullptr};
 };
 
 TEST_F(QtBackendTest, FormShowsTheModelsPixelsAtItsBounds) {

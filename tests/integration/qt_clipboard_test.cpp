@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "QtSession.h"
 #include "imaging/GIFImage.h"
 #include "platform/Services.h"
 #include "platform/qt/QtBackend.h"
@@ -59,10 +60,7 @@ std::unique_ptr<TBitmap> Colours(int width, int height) {
 class QtClipboardTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') return;
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    backend_ = new QtBackend(argc_, argv_);
+    if (PrepareDisplay()) backend_ = new QtBackend(QtArguments::argc, QtArguments::argv);
   }
   static void TearDownTestSuite() {
     delete backend_;
@@ -75,9 +73,6 @@ class QtClipboardTest : public testing::Test {
   static QtClipboard& Clipboard() { return static_cast<QtClipboard&>(backend_->Clipboard()); }
 
   static inline QtBackend* backend_ = nullptr;
-  static inline int argc_ = 1;
-  static inline char name_[] = "qv_integration_tests";
-  static inline char* argv_[] = {name_, nullptr};
 };
 
 TEST_F(QtClipboardTest, OtherProgramsTakeTheBitmapAndTheNamedFormat) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "QtWaiting.h"
+#include "QtSession.h"
 #include "platform/qt/QtTray.h"
 
 namespace qv::platform::qt {
@@ -97,13 +97,8 @@ void Xdotool(const std::string& arguments) {
 }
 
 TEST(QtTrayTest, AnIconDocksAndReportsTheMouse) {
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || *display == '\0') GTEST_SKIP() << "no X display";
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  int argc = 1;
-  char name[] = "qv_integration_tests";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
+  if (!PrepareDisplay()) GTEST_SKIP() << "no X display";
+  QApplication app(QtArguments::argc, QtArguments::argv);
   QtTray tray;
   Owner owner;
   TrayRecord record;
