@@ -85,6 +85,20 @@ class TForm1 : public TForm {
   void Panel14Click(TObject* Sender);  // time-out sound
   void Panel1Click(TObject* Sender);   // reconnect sound
 
+  // --- the window itself (Unit1Window.cpp) ------------------------------------
+  void Image6MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image6MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void Image6MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ExplorerButton3Click(TObject* Sender);   // small view
+  void Image2Click(TObject* Sender);            // bonus view
+  void Timer2Timer(TObject* Sender);            // end of the bonus view
+  void KZTransImage1DblClick(TObject* Sender);  // full view
+  void ExplorerButton2Click(TObject* Sender);   // minimise
+  void panel3Click(TObject* Sender);            // send to the tray
+  void FormHide(TObject* Sender);
+  void SystemTrayClick(TObject* Sender);
+  void Label3Click(TObject* Sender);  // the web page
+
   // Renews the window's size and outline from the picture it shows.
   void RenewOutline();
 
@@ -189,6 +203,8 @@ class TForm1 : public TForm {
   // Starts the watched program; false when the system refused.
   bool StartWatchedProgram(const std::string& command);
   void OpenSysLog();  // start-up step 2
+  // The small and bonus views: `picture` shown in the screen's lower left corner.
+  void ShowCompactView(TImage* picture);
 
   // Queued event log lines: taken in call order from any thread, written to the
   // list and the file on the GUI thread only.

@@ -25,7 +25,6 @@ constexpr TColor kStatusText = RGB(214, 223, 239);
 constexpr TColor kPanelFace = RGB(214, 223, 239);
 constexpr TColor kCaptionGrey = RGB(68, 68, 68);
 constexpr TColor kPlateText = RGB(214, 223, 239);
-constexpr TColor kGaugeWell = RGB(20, 22, 26);
 
 template <typename T>
 T* Make(TComponent* owner, TWinControl* parent, const char* name) {
@@ -210,16 +209,19 @@ void TForm1::CreateLayout() {
 
   Gauge1 = Make<TGauge>(this, Panel12, "Gauge1");
   Gauge1->SetBounds(3, 3, 27, 59);
-  Gauge1->SetColor(kGaugeWell);
+  Gauge1->SetColor(kPanelFace);
   Gauge1->SetKind(gkVerticalBar);
   Gauge1->SetShowText(false);
   Gauge1->SetBorderStyle(TBorderStyle::bsNone);
   Gauge1->SetForeColor(kTraceRed);
-  Gauge1->SetBackColor(kGaugeWell);
+  Gauge1->SetBackColor(kPanelFace);
+  Gauge1->SetProgress(50);
 
   GraphicLight1 = Make<TGraphicLight>(this, this, "GraphicLight1");
   GraphicLight1->SetBounds(620, 261, 16, 16);
   GraphicLight1->SetActiveLight(alGreen);
+  GraphicLight1->SetDarkLite(false);
+  GraphicLight1->SetHeavyLite(false);
 
   Label16 = Make<TLabel>(this, this, "Label16");
   Label16->SetAutoSize(false);
@@ -253,28 +255,28 @@ void TForm1::CreateLayout() {
 
   // Row 1: the caption to watch and the restart delay.
   PanelLabel(this, p, "Label2", "Window Caption to monitor:", 4, row(0) + 4);
-  Edit2 = PathEdit(this, p, "Edit2", 156, row(0), 73, "DC++ 0.176");
-  PanelLabel(this, p, "Label5", "if missing, then after", 236, row(0) + 4);
+  Edit2 = PathEdit(this, p, "Edit2", 164, row(0), 73, "DC++ 0.176");
+  PanelLabel(this, p, "Label5", "if missing, then after", 241, row(0) + 4);
   SpinEdit1 = Make<TSpinEdit>(this, p, "SpinEdit1");
-  SpinEdit1->SetBounds(360, row(0), 54, 22);
+  SpinEdit1->SetBounds(376, row(0), 54, 22);
   SpinEdit1->SetMaxValue(99999);
   SpinEdit1->SetMinValue(1);
   SpinEdit1->SetValue(15);
-  PanelLabel(this, p, "Label6", "seconds I will try to start", 420, row(0) + 4);
+  PanelLabel(this, p, "Label6", "seconds I will try to start", 434, row(0) + 4);
 
   // Row 2: the program to start.
   Panel2 = SmallPanel(this, p, "Panel2", "Exec PGM", 4, row(1), clSilver, 56);
   Label4 = PanelLabel(this, p, "Label4", "this program: --->", 64, row(1) + 4);
   Label4->SetHint("double click to manually start the application...");
   Label4->SetShowHint(true);
-  Edit1 = PathEdit(this, p, "Edit1", 168, row(1), 182, "c:\\program files\\dcplus\\DCPlusPlus.exe");
+  Edit1 = PathEdit(this, p, "Edit1", 176, row(1), 174, "c:\\program files\\dcplus\\DCPlusPlus.exe");
   Panel6 = SmallPanel(this, p, "Panel6", "Select", 354, row(1));
   ExplorerButton5 = Make<TExplorerButton>(this, p, "ExplorerButton5");
   ExplorerButton5->SetBounds(398, row(1), 22, 22);
   ExplorerButton5->SetCaption("_");
   ExplorerButton5->SetEnabled(false);
   Label15 = PanelLabel(this, p, "Label15", "http://", 424, row(1) + 4);
-  testurl = PathEdit(this, p, "testurl", 462, row(1), 134, defaults::kTestHost);
+  testurl = PathEdit(this, p, "testurl", 468, row(1), 128, defaults::kTestHost);
 
   // Row 3: the restart sound and the URL-to-IP test.
   PanelLabel(this, p, "Label7", "and play this wav", 4, row(2) + 4);
@@ -403,18 +405,39 @@ void TForm1::CreateLayout() {
     mi->OnClick = std::move(handler);
     menu->Add(mi);
   };
-  item(PopupMenu2, "Restore1", "Restore", nullptr);
-  item(PopupMenu2, "SendtoTray1", "Send to Tray", nullptr);
+  item(PopupMenu2, "Restore1", "Restore", [this](TObject* s) { KZTransImage1DblClick(s); });
+  item(PopupMenu2, "SendtoTray1", "Send to Tray", [this](TObject* s) { panel3Click(s); });
   item(PopupMenu2, "N1", "-", nullptr);
-  item(PopupMenu2, "MoreBonus1", "More Bonus", nullptr);
+  item(PopupMenu2, "MoreBonus1", "More Bonus", [this](TObject* s) { Image2Click(s); });
   item(PopupMenu2, "N2", "-", nullptr);
   item(PopupMenu2, "Exit1", "Exit", [this](TObject* s) { ExplorerButton1Click(s); });
-  item(PopupMenu1, "Restore2", "Restore", nullptr);
+  item(PopupMenu1, "Restore2", "Restore", [this](TObject* s) { KZTransImage1DblClick(s); });
   item(PopupMenu1, "N3", "-", nullptr);
   item(PopupMenu1, "Exit2", "Exit", nullptr);
 
   // --- event wiring (stored with the form) -----------------------------------------
   OnCreate = [this](TObject* s) { FormCreate(s); };
+  OnHide = [this](TObject* s) { FormHide(s); };
+  KZTransImage1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    Image6MouseDown(s, b, sh, x, y);
+  };
+  KZTransImage1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
+    Image6MouseMove(s, sh, x, y);
+  };
+  KZTransImage1->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    Image6MouseUp(s, b, sh, x, y);
+  };
+  KZTransImage1->OnDblClick = [this](TObject* s) { KZTransImage1DblClick(s); };
+  ExplorerButton3->OnClick = [this](TObject* s) { ExplorerButton3Click(s); };
+  OfficeButton2->OnClick = [this](TObject* s) { panel3Click(s); };
+  ExplorerButton2->OnClick = [this](TObject* s) { ExplorerButton2Click(s); };
+  ExplorerButton5->OnClick = [this](TObject* s) { ExplorerButton2Click(s); };
+  Image2->OnClick = [this](TObject* s) { Image2Click(s); };
+  Label3->OnClick = [this](TObject* s) { Label3Click(s); };
+  Timer2->SetOnTimer([this](TObject* s) { Timer2Timer(s); });
+  // A single click on the tray icon restores the window too: desktops with
+  // StatusNotifierItem hosts report no double click at all.
+  systemtray->OnClick = [this](TObject* s) { SystemTrayClick(s); };
   colorsbutton->OnClick = [this](TObject* s) { colorsbuttonClick(s); };
   ExplorerButton4->OnClick = [this](TObject* s) { ExplorerButton4Click(s); };
   ExplorerButton1->OnClick = [this](TObject* s) { ExplorerButton1Click(s); };

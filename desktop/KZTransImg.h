@@ -1,7 +1,9 @@
-// An image control that gives its form the picture's size and an outline from
-// which every pixel of the transparent colour is cut away.
+// An image control that gives the window it sits on the outline of its
+// picture: every pixel of the key colour is cut out of the window, so the
+// desktop shows through there and clicks go to whatever lies below.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "toolkit/ExtCtrls.h"
@@ -10,23 +12,29 @@ namespace qv {
 
 class TKZTransImage : public TImage {
  public:
+  // AdjustFormSize true, TransColor white, aligned to fill its parent.
   explicit TKZTransImage(TComponent* owner);
+
+  // Both are plain fields: only the next UpdateShape uses them.
   TColor TransColor() const { return transColor_; }
-  // Takes effect at the next UpdateShape.
   void SetTransColor(TColor c) { transColor_ = c; }
   bool AdjustFormSize() const { return adjustFormSize_; }
   void SetAdjustFormSize(bool v) { adjustFormSize_ = v; }
 
-  // Sizes the form to the picture (when AdjustFormSize) and cuts its outline.
+  // On a form: takes away its border and, with AdjustFormSize, gives it the
+  // picture's size. Then hands the parent's window the outline of the picture
+  // (or no outline at all, the plain rectangle, when there is no picture).
   void UpdateShape();
 
  private:
-  TColor transColor_ = clRed;
-  bool adjustFormSize_ = false;
+  bool adjustFormSize_ = true;
+  TColor transColor_ = clWhite;
 };
 
-// The picture's opaque area as rectangles: runs of pixels other than
-// `transparent`, with identical runs of neighbouring rows merged.
-std::vector<TRect> OutlineRects(TBitmap& bitmap, TColor transparent);
+// The opaque area of `bitmap`: for each row from the top, each maximal run of
+// pixels whose colour is not exactly `key`, as a one-row rectangle, left to
+// right. None when there is no picture to take an outline from (no bitmap or
+// an empty one); an empty list when every pixel has the key colour.
+std::optional<std::vector<TRect>> BuildShapeRegion(const TBitmap* bitmap, TColor key);
 
 }  // namespace qv

@@ -170,6 +170,8 @@ void TTrayIcon::RestoreFromTray() {
   if (Application != nullptr) {
     if (TForm* main = Application->MainForm()) {
       main->ShowForm();
+      // A window minimised before it went to the tray comes back as it was.
+      if (main->WindowState() == TWindowState::wsMinimized) Application->Restore();
       main->BringToFront();
     }
   }

@@ -105,7 +105,11 @@ class IWindowPeer {
   virtual void ListSetItemIndex(int) {}
   // Forms.
   virtual void SetStayOnTop(bool) {}
-  virtual void SetShape(const std::vector<PeerRect>&) {}  // empty: no outline, the full rectangle
+  // The window's outline: the union of the rectangles (client coordinates).
+  // An empty list is an empty outline: nothing shows and every click goes
+  // through. ClearShape gives the window back its plain rectangle.
+  virtual void SetShape(const std::vector<PeerRect>&) {}
+  virtual void ClearShape() {}
   virtual void ShowMinimized() {}
   virtual void ShowNormal() {}
 };

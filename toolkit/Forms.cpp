@@ -14,6 +14,20 @@ std::vector<platform::PeerRect> ToPeerRects(const std::vector<TRect>& rects) {
 }
 }  // namespace
 
+namespace {
+constexpr int kHeadlessScreenWidth = 1280, kHeadlessScreenHeight = 1024;
+}
+
+int ScreenWidth() {
+  platform::IWindowSystem* ws = platform::Current().windows;
+  return ws != nullptr ? ws->ScreenWidth() : kHeadlessScreenWidth;
+}
+
+int ScreenHeight() {
+  platform::IWindowSystem* ws = platform::Current().windows;
+  return ws != nullptr ? ws->ScreenHeight() : kHeadlessScreenHeight;
+}
+
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
   visible_ = false;
   color_ = clBtnFace;
@@ -27,34 +41,38 @@ void TForm::SetFormStyle(TFormStyle style) {
   formStyle_ = style;
   // Rebuilding the window drops its region, as the native system does.
   shape_.clear();
+  hasShape_ = false;
   if (peer_ != nullptr) {
     peer_->SetStayOnTop(style == TFormStyle::fsStayOnTop);
-    peer_->SetShape({});
+    peer_->ClearShape();
   }
 }
 
 void TForm::SetShape(std::vector<TRect> rects) {
   shape_ = std::move(rects);
+  hasShape_ = true;
   if (peer_ != nullptr) peer_->SetShape(ToPeerRects(shape_));
+}
+
+void TForm::ClearShape() {
+  shape_.clear();
+  hasShape_ = false;
+  if (peer_ != nullptr) peer_->ClearShape();
 }
 
 void TForm::InitializePeer() {
   peer_->SetStayOnTop(formStyle_ == TFormStyle::fsStayOnTop);
   peer_->SetText(text_);
   TWinControl::InitializePeer();
-  if (!shape_.empty()) peer_->SetShape(ToPeerRects(shape_));
+  if (hasShape_) peer_->SetShape(ToPeerRects(shape_));
 }
 
 void TForm::ShowForm() {
   if (!everShown_) {
     everShown_ = true;
     // Centring happens only when the window is first shown.
-    if (position_ == TPosition::poScreenCenter) {
-      platform::IWindowSystem* ws = platform::Current().windows;
-      if (ws != nullptr)
-        TWinControl::SetBounds((ws->ScreenWidth() - width_) / 2, (ws->ScreenHeight() - height_) / 2, width_,
-                               height_);
-    }
+    if (position_ == TPosition::poScreenCenter && platform::Current().windows != nullptr)
+      TWinControl::SetBounds((ScreenWidth() - width_) / 2, (ScreenHeight() - height_) / 2, width_, height_);
   }
   HandleNeeded();
   SetVisible(true);

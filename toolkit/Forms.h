@@ -12,6 +12,10 @@ enum class TFormStyle { fsNormal, fsStayOnTop };
 enum class TPosition { poDesigned, poScreenCenter };
 enum class TWindowState { wsNormal, wsMinimized };
 
+// The size of the screen the windows are on; headless, a common desktop size.
+int ScreenWidth();
+int ScreenHeight();
+
 class TForm : public TWinControl {
  public:
   explicit TForm(TComponent* owner);
@@ -27,10 +31,13 @@ class TForm : public TWinControl {
   void SetPosition(TPosition v) { position_ = v; }
   void SetClientSize(int width, int height) { SetBounds(left_, top_, width, height); }
 
-  // The window's outline: the union of these rectangles (client coordinates).
-  // Empty: the whole rectangle.
+  // The window's outline: the union of these rectangles (client coordinates);
+  // an empty list leaves nothing of the window. Without an outline (HasShape
+  // false) the window is its plain rectangle.
+  bool HasShape() const { return hasShape_; }
   const std::vector<TRect>& Shape() const { return shape_; }
   void SetShape(std::vector<TRect> rects);
+  void ClearShape();
 
   // Shows the window (creating its native window the first time).
   void ShowForm();
@@ -62,6 +69,7 @@ class TForm : public TWinControl {
   TPosition position_ = TPosition::poDesigned;
   TWindowState windowState_ = TWindowState::wsNormal;
   std::vector<TRect> shape_;
+  bool hasShape_ = false;
   bool everShown_ = false;
 };
 

@@ -55,6 +55,11 @@ void TLabel::FontChangedHook() {
   Invalidate();
 }
 
+void TLabel::Loaded() {
+  TGraphicControl::Loaded();
+  AdjustSize();
+}
+
 void TLabel::AdjustSize() {
   if (!autoSize_ || IsLoading()) return;
   TBitmap scratch;

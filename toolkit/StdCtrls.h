@@ -28,6 +28,8 @@ class TLabel : public TGraphicControl {
  protected:
   void TextChanged() override;
   void FontChangedHook() override;
+  // The size follows the caption once the stored layout is complete.
+  void Loaded() override;
 
  private:
   void AdjustSize();

@@ -199,9 +199,27 @@ QFont ToQtFont(const FontSpec& wanted) {
 }
 
 QRegion RegionFromRects(const std::vector<PeerRect>& rects) {
+  std::vector<QRect> bands;
+  bands.reserve(rects.size());
+  bool banded = true;  // one-row runs, top to bottom and left to right, never touching
+  for (const PeerRect& r : rects) {
+    if (r.right <= r.left || r.bottom <= r.top) continue;
+    const QRect q = ToQRect(r);
+    if (!bands.empty()) {
+      const QRect& last = bands.back();
+      const bool sameBand =
+          q.top() == last.top() && q.height() == last.height() && q.left() > last.right() + 1;
+      banded = banded && (sameBand || q.top() > last.bottom());
+    }
+    bands.push_back(q);
+  }
   QRegion region;
-  for (const PeerRect& r : rects)
-    if (r.right > r.left && r.bottom > r.top) region += ToQRect(r);
+  if (banded) {
+    // Already in the region's own form: taken over in one step.
+    region.setRects(bands.data(), static_cast<int>(bands.size()));
+    return region;
+  }
+  for (const QRect& q : bands) region += q;
   return region;
 }
 
@@ -587,6 +605,13 @@ class FormPeer final : public QtPeer {
 
   void SetShape(const std::vector<PeerRect>& rects) override {
     shape_ = RegionFromRects(rects);
+    shaped_ = true;
+    ApplyShape();
+  }
+
+  void ClearShape() override {
+    shape_ = QRegion();
+    shaped_ = false;
     ApplyShape();
   }
 
@@ -614,14 +639,21 @@ class FormPeer final : public QtPeer {
   // native window the outline too, never a remembered one.
   void ApplyShape() {
     if (widget_ == nullptr) return;
-    if (shape_.isEmpty())
+    if (!shaped_) {
       widget_->clearMask();
-    else
-      widget_->setMask(shape_);
-    if (QWindow* handle = widget_->windowHandle()) handle->setMask(shape_);
+      if (QWindow* handle = widget_->windowHandle()) handle->setMask(QRegion());
+      return;
+    }
+    // Qt reads an empty mask as "no mask". An empty outline is a single pixel
+    // outside the window instead: the server clips it away, so nothing of the
+    // window shows and every click goes through.
+    const QRegion mask = shape_.isEmpty() ? QRegion(-1, -1, 1, 1) : shape_;
+    widget_->setMask(mask);
+    if (QWindow* handle = widget_->windowHandle()) handle->setMask(mask);
   }
 
   QRegion shape_;
+  bool shaped_ = false;
 };
 
 void FormPeer::SetStayOnTop(bool onTop) {

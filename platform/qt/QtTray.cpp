@@ -1,5 +1,7 @@
 #include "platform/qt/QtTray.h"
 
+#include <algorithm>
+
 #include <QCursor>
 #include <QIcon>
 #include <QImage>
@@ -35,7 +37,9 @@ void Apply(QSystemTrayIcon& icon, const TrayRecord& record) {
 
 QtTray::QtTray() = default;
 
-QtTray::~QtTray() = default;
+QtTray::~QtTray() {
+  for (const QPointer<QSystemTrayIcon>& icon : retired_) delete icon.data();
+}
 
 bool QtTray::Available() const {
   return QSystemTrayIcon::isSystemTrayAvailable();
@@ -72,8 +76,17 @@ bool QtTray::Modify(ITrayEvents* owner, const TrayRecord& record) {
 bool QtTray::Remove(ITrayEvents* owner) {
   const auto found = icons_.find(owner);
   if (found == icons_.end()) return false;
-  found->second->hide();
+  // The owner often removes its icon from inside the icon's own activation
+  // signal (a double click restores the window): the icon is hidden and cut
+  // off from its owner at once, and deleted once that signal has returned.
+  QSystemTrayIcon* icon = found->second.release();
   icons_.erase(found);
+  icon->hide();
+  QObject::disconnect(icon, nullptr, nullptr, nullptr);
+  icon->deleteLater();
+  retired_.erase(std::remove_if(retired_.begin(), retired_.end(), [](const auto& p) { return p.isNull(); }),
+                 retired_.end());
+  retired_.emplace_back(icon);
   return true;
 }
 

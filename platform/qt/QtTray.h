@@ -5,6 +5,9 @@
 
 #include <map>
 #include <memory>
+#include <vector>
+
+#include <QPointer>
 
 #include "platform/Tray.h"
 
@@ -25,6 +28,8 @@ class QtTray final : public ITray {
 
  private:
   std::map<ITrayEvents*, std::unique_ptr<QSystemTrayIcon>> icons_;
+  // Removed icons whose deletion waits for the event loop (see Remove).
+  std::vector<QPointer<QSystemTrayIcon>> retired_;
 };
 
 }  // namespace qv::platform::qt

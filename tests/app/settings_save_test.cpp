@@ -76,6 +76,7 @@ TEST_F(SaveTest, CancelledShutdownSavesNothingAndRestoresTheWindow) {
   EXPECT_FALSE(StoredInteger("pingintervaltime").has_value());
   EXPECT_FALSE(loop.QuitRequested());
   EXPECT_EQ(f.FormStyle(), TFormStyle::fsStayOnTop);
+  EXPECT_TRUE(f.HasShape());
   EXPECT_FALSE(f.Shape().empty());
   EXPECT_EQ(f.Timer3->Interval(), 6000u);
 }

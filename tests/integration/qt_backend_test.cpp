@@ -250,10 +250,17 @@ TEST_F(QtBackendTest, ShapeCutsTheWindowAndSurvivesStayOnTopChanges) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(top));
   QTest::qWait(50);
   check("normal again");
-  form->SetShape({});
+  form->ClearShape();
   QTest::qWait(50);
   EXPECT_TRUE(top->mask().isEmpty());
   EXPECT_EQ(GrabScreen(QRect(190, 80, 1, 1)).pixel(0, 0) & 0xFFFFFF, FormPattern(150, 50) & 0xFFFFFF);
+  // An empty outline is not "no outline": nothing of the window shows.
+  form->SetShape({});
+  QTest::qWait(50);
+  EXPECT_FALSE(top->windowHandle()->mask().intersects(QRect(0, 0, 200, 120)));
+  const QImage gone = GrabScreen(QRect(40, 30, 200, 120));
+  EXPECT_NE(gone.pixel(80, 50) & 0xFFFFFF, FormPattern(80, 50) & 0xFFFFFF);
+  EXPECT_NE(gone.pixel(150, 110) & 0xFFFFFF, FormPattern(150, 110) & 0xFFFFFF);
 }
 
 TEST_F(QtBackendTest, MovesByOthersAreReportedOursAreNot) {

@@ -145,7 +145,7 @@ TEST(FormTest, StyleChangeDropsTheOutline) {
   TForm form(nullptr);
   form.SetShape({Rect(0, 0, 10, 10)});
   form.SetFormStyle(TFormStyle::fsStayOnTop);
-  EXPECT_TRUE(form.Shape().empty());
+  EXPECT_FALSE(form.HasShape());
 }
 
 }  // namespace
