@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/Locale.h"
 #include "toolkit/Dialogs.h"
@@ -205,6 +206,9 @@ class TForm1 : public TForm {
   void OpenSysLog();  // start-up step 2
   // The small and bonus views: `picture` shown in the screen's lower left corner.
   void ShowCompactView(TImage* picture);
+  // The full view's controls hidden while a compact view shows, to be shown again.
+  std::vector<TControl*> hiddenByCompactView_;
+  bool compactView_ = false;
 
   // Queued event log lines: taken in call order from any thread, written to the
   // list and the file on the GUI thread only.

@@ -1,5 +1,7 @@
 // The borderless window's own behaviour: dragging it by its picture, the
 // small, bonus and full views, minimising, the tray and the web link.
+#include <utility>
+
 #include "app/Unit1.h"
 #include "desktop/GoToWeb.h"
 #include "desktop/KZTransImg.h"
@@ -50,6 +52,18 @@ void TForm1::ShowCompactView(TImage* picture) {
   SavedTop = Top();
   KZTransImage1->Picture().Assign(picture->Picture());
   RenewOutline();
+  // The compact pictures are smaller than the full one but still overlap the
+  // places of some of its controls: those must neither show on the picture
+  // nor be reachable until the full view is back.
+  if (!compactView_) {
+    compactView_ = true;
+    for (int i = 0; i < ControlCount(); ++i) {
+      TControl* c = Controls(i);
+      if (c == KZTransImage1 || !c->Visible()) continue;
+      c->Hide();
+      hiddenByCompactView_.push_back(c);
+    }
+  }
   SetTop(ScreenHeight() - Height() - kCompactViewLift);
   SetLeft(0);
   KZTransImage1->SetEnabled(true);
@@ -75,6 +89,8 @@ void TForm1::KZTransImage1DblClick(TObject*) {
   Timer2->SetInterval(0);
   KZTransImage1->Picture().Assign(fullsize->Picture());
   RenewOutline();
+  compactView_ = false;
+  for (TControl* c : std::exchange(hiddenByCompactView_, {})) c->Show();
   // The window goes back to where it was at the next release over the picture.
   RestorePending = true;
   ExplorerButton5->Show();

@@ -103,13 +103,21 @@ TEST_F(WindowTest, TheSmallViewSitsLowLeftAndRestoringIgnoresWhereItWasDragged) 
 TEST_F(WindowTest, TheBonusViewGivesWayToTheSmallOneUnlessRestoredFirst) {
   TForm1& f = StartShown();
   const TPoint full = Place();
+  f.colorsbutton->Click();  // the settings panel is open
   f.Image2->Click();
   EXPECT_EQ(f.Width(), 151);
   EXPECT_EQ(f.Height(), 358);
+  // The buttons and the panel of the full view would lie on this picture:
+  // nothing of them shows or can be reached.
+  for (int y = 0; y < f.Height(); ++y)
+    for (int x = 0; x < f.Width(); ++x) ASSERT_EQ(ControlAtPoint(&f, x, y), f.KZTransImage1) << x << "," << y;
+  EXPECT_FALSE(f.opts->Showing());
   EXPECT_EQ(f.Timer2->Interval(), 10000u);
   loop.Advance(5000);
   DoubleClickPicture(30, 30);  // restored within the ten seconds
   EXPECT_EQ(Place(), full);
+  EXPECT_TRUE(f.opts->Showing()) << "the full view comes back as it was";
+  EXPECT_TRUE(f.colorsbutton->Visible());
   loop.Advance(10000);
   EXPECT_EQ(f.Width(), 764) << "the dropped bonus timer shows no small view";
 
