@@ -54,12 +54,12 @@ TEST_F(WindowTest, DraggingWithAnyButtonKeepsThePressedPointUnderThePointer) {
   TForm1& f = StartShown();
   const TPoint start = Place();
   // Left button on the picture, clear of every control.
-  Drag(Point(start.X + 300, start.Y + 20), Point(start.X + 250, start.Y + 120));
+  Drag(Point(start.X + 500, start.Y + 150), Point(start.X + 450, start.Y + 250));
   EXPECT_EQ(Place(), Point(start.X - 50, start.Y + 100));
   EXPECT_FALSE(f.Dragging);
   // The right button drags too, and its release opens the picture's menu.
   const TPoint before = Place();
-  Drag(Point(before.X + 300, before.Y + 20), Point(before.X + 310, before.Y + 10), MouseButton::Right);
+  Drag(Point(before.X + 500, before.Y + 150), Point(before.X + 510, before.Y + 140), MouseButton::Right);
   EXPECT_EQ(Place(), Point(before.X + 10, before.Y - 10));
   ASSERT_EQ(windows.menus.size(), 1u);
   std::vector<std::string> captions;
@@ -70,7 +70,7 @@ TEST_F(WindowTest, DraggingWithAnyButtonKeepsThePressedPointUnderThePointer) {
 TEST_F(WindowTest, TheFullViewReturnsToItsSavedPlaceAtTheNextRelease) {
   TForm1& f = StartShown();
   // Without any earlier swap the saved place is the design position.
-  DoubleClickPicture(300, 20);
+  DoubleClickPicture(500, 150);
   EXPECT_EQ(Place(), Point(144, 60));
   EXPECT_FALSE(f.RestorePending);
   EXPECT_EQ(f.Width(), 764);
@@ -141,7 +141,7 @@ TEST_F(WindowTest, MenuItemsRunTheirHandlersAndTheMenuRestoresInPlaceUntilTheNex
   f.PopupMenu2->Find("Restore")->Click();
   EXPECT_EQ(f.Width(), 764);
   EXPECT_EQ(Place(), corner) << "a menu choice ends with no release over the picture";
-  Peer().Click(300, 20);
+  Peer().Click(500, 150);
   EXPECT_NE(Place(), corner);
   f.PopupMenu1->Find("Restore")->Click();
   EXPECT_TRUE(f.RestorePending);

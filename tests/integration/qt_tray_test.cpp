@@ -140,3 +140,49 @@ TEST(QtTrayTest, AnIconDocksAndReportsTheMouse) {
 
 }  // namespace
 }  // namespace qv::platform::qt
+
+namespace qv::platform::qt {
+namespace {
+
+// Restoring the window from the tray removes the icon from inside the icon's
+// own activation signal; the icon object must outlive that signal.
+struct RemovingOwner : ITrayEvents {
+  void TrayMouse(unsigned message) override {
+    messages.push_back(message);
+    removed = tray->Remove(this);
+  }
+  QtTray* tray = nullptr;
+  bool removed = false;
+  std::vector<unsigned> messages;
+};
+
+TEST(QtTrayTest, AnIconRemovedByItsOwnClickGoesQuietly) {
+  if (!PrepareDisplay()) GTEST_SKIP() << "no X display";
+  QApplication app(QtArguments::argc, QtArguments::argv);
+  QtTray tray;
+  RemovingOwner owner;
+  owner.tray = &tray;
+  TrayRecord record;
+  record.parts = kTrayMessage | kTrayIcon;
+  record.width = record.height = 16;
+  record.pixels.assign(16 * 16 * 4, 0xFF);
+  TrayManager manager;
+  ASSERT_TRUE(WaitUntil([&] { return tray.Available(); }));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    owner.messages.clear();
+    const size_t before = manager.Serve().size();
+    ASSERT_TRUE(tray.Add(&owner, record));
+    ASSERT_TRUE(WaitUntil([&] { return manager.Serve().size() > before; }));
+    WaitUntil([&] { return manager.Serve().size() > before + 1; }, 500);
+    const std::string icon = std::to_string(manager.Serve().back());
+    Xdotool("mousemove --window " + icon + " 8 8 click --repeat 2 --delay 80 1");
+    ASSERT_TRUE(WaitUntil([&] { return !owner.messages.empty(); }));
+    WaitUntil([] { return false; }, 300);  // the deferred deletion and any late click
+    EXPECT_TRUE(owner.removed);
+    EXPECT_EQ(owner.messages.size(), 1u) << "nothing reaches the owner once its icon is gone";
+  }
+}
+
+}  // namespace
+}  // namespace qv::platform::qt
