@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "QtSession.h"
+#include "platform/linux/X11DesktopWindows.h"
 #include "platform/qt/QtBackend.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
@@ -328,6 +329,16 @@ TEST_F(QtBackendTest, PeerDestroyedByItsOwnHandlerGoesSafely) {
   EXPECT_EQ(WidgetOf(edit.get()), nullptr);
   edit->SetText("still safe");
   edit.reset();
+}
+
+TEST_F(QtBackendTest, ACloseRequestFromOutsideLeavesTheFormToItsProgram) {
+  ShowForm();
+  QWidget* top = WidgetOf(form.get());
+  // What the window manager's close or another program's close request sends.
+  X11DesktopWindows desktop;
+  desktop.RequestClose(static_cast<WindowHandle>(top->winId()));
+  QTest::qWait(200);
+  EXPECT_TRUE(top->isVisible());
 }
 
 TEST_F(QtBackendTest, EditReportsTheUsersTextOnly) {
