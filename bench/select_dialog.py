@@ -9,7 +9,8 @@ top of the window manager's stacking list, or of the root's children without
 one). An xclock is started first, so that "on top" has something to be above.
 
 Usage: bench/select_dialog.py BUILD/app/quorvane [--runs 10]
-Needs DISPLAY (run under xvfb-run, with or without a window manager) and the
+Needs DISPLAY (run under xvfb-run, with or without a window manager such as
+openbox started in it) and the
 X11, Xext and Xtst libraries (clicks and keys are sent with XTest). The times
 are polled; one poll's cost, their resolution, is printed with them.
 """

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps imagemagick
+  xvfb xauth xdotool x11-apps imagemagick openbox
   locales clang-format fonts-liberation2
   libpng-dev libcanberra-dev libgif-dev iputils-ping xclip libxcb1-dev
   clang libclang-rt-14-dev
