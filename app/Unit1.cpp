@@ -116,7 +116,7 @@ void TForm1::FormCreate(TObject*) {
   Connected = false;
 
   // 6.
-  Timer3->SetInterval(static_cast<unsigned>(pingintervaltime->Value()) * 1000u);
+  Timer3->SetInterval(IntervalMs(*pingintervaltime));
 
   // 7. A store that cannot be opened is reported; the settings then keep their
   // defaults and nothing is written over what the store holds.
@@ -137,7 +137,7 @@ void TForm1::FormCreate(TObject*) {
   Image3->Hide();
 
   // 12.
-  Timer1->SetInterval(static_cast<unsigned>(SpinEdit1->Value()) * 1000u);
+  Timer1->SetInterval(IntervalMs(*SpinEdit1));
 }
 
 void TForm1::LoadSettings() {
@@ -243,7 +243,7 @@ void TForm1::ExplorerButton1Click(TObject* Sender) {
     Application->Terminate(0);
   }
   SetFormStyle(TFormStyle::fsStayOnTop);
-  Timer3->SetInterval(static_cast<unsigned>(pingintervaltime->Value()) * 1000u);
+  Timer3->SetInterval(IntervalMs(*pingintervaltime));
   RenewOutline();
 }
 

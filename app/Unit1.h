@@ -74,6 +74,17 @@ class TForm1 : public TForm {
   void OnlyIfRunning1ApplicationNotFound(TObject* Sender);
   void Label4DblClick(TObject* Sender);  // manual start, also "Exec PGM"
   void Panel9Click(TObject* Sender);     // "Select" a log file to watch
+  // "Select" a file for a field of the settings panel.
+  void Panel6Click(TObject* Sender);    // the program to start
+  void Panel7Click(TObject* Sender);    // the restart sound
+  void Panel10Click(TObject* Sender);   // the log sound
+  void Panel20Click(TObject* Sender);   // the ping sound
+  void Panel22Click(TObject* Sender);   // the echo sound
+  void Panel23Click(TObject* Sender);   // the time-out sound
+  void reconsndClick(TObject* Sender);  // the reconnect sound
+  void Panel8Click(TObject* Sender);    // "Test" the restart sound
+  void Panel11Click(TObject* Sender);   // "Test" the log sound
+  void Button1Click(TObject* Sender);   // diagnostic: list the windows, close the watched ones
   void PingActiveClick(TObject* Sender);
   void colorsbuttonClick(TObject* Sender);
   void NorvikEasyThread1Exec(TObject* Sender, TEasyThreadThread* Thread);
@@ -199,8 +210,11 @@ class TForm1 : public TForm {
   void LoadSettings();       // start-up step 8
   void SaveSettings();       // the guarded block of the save
   void MeasureWatchedLog();  // start-up step 10, and after a log file is chosen
-  void WatchLogFile();       // the watch timer's log-file half
-  void WatchApplication();   // the watch timer's application half
+  // Lets the user choose a file for `field` in `dialog`, with the window
+  // ordinary while the dialog is up; true when a file was chosen.
+  bool SelectFile(TOpenDialog& dialog, TEdit& field);
+  void WatchLogFile();      // the watch timer's log-file half
+  void WatchApplication();  // the watch timer's application half
   // Starts the watched program; false when the system refused.
   bool StartWatchedProgram(const std::string& command);
   void OpenSysLog();  // start-up step 2
@@ -226,6 +240,9 @@ class TForm1 : public TForm {
   platform::TimeDateFormats formats_;  // read once at start
 };
 
+// A spin edit's seconds as a timer interval in milliseconds: the value as typed
+// brought into the field's range, and never 0 or beyond what the timer holds.
+unsigned IntervalMs(const TSpinEdit& seconds);
 // The scope's value for a round-trip time: whole fiftieths of a second.
 std::int32_t ScaledRoundTrip(std::uint32_t roundTripMs);
 // Plays a sound file without waiting; a missing file plays the default sound.

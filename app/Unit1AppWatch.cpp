@@ -29,7 +29,7 @@ void TForm1::OnlyIfRunning1ApplicationNotFound(TObject*) {
 void TForm1::Timer1Timer(TObject*) {
   if (!AppMonitorActive->Checked()) return;
   // A changed restart delay applies from the next tick on.
-  Timer1->SetInterval(static_cast<unsigned>(SpinEdit1->Value()) * 1000u);
+  Timer1->SetInterval(IntervalMs(*SpinEdit1));
   WatchLogFile();
   WatchApplication();
 }
@@ -45,7 +45,7 @@ void TForm1::WatchApplication() {
   const std::string command = Edit1->Text();
   Application->ProcessMessages();
   if (StartWatchedProgram(command)) LogEvent("Automatic restart of " + command + "successfull");
-  Timer1->SetInterval(static_cast<unsigned>(SpinEdit1->Value()) * 1000u);
+  Timer1->SetInterval(IntervalMs(*SpinEdit1));
   Application->ProcessMessages();
 }
 

@@ -136,7 +136,7 @@ void TForm1::PingActiveClick(TObject*) {
 }
 
 void TForm1::pingintervaltimeChange(TObject*) {
-  const unsigned ms = static_cast<unsigned>(pingintervaltime->Value()) * 1000u;
+  const unsigned ms = IntervalMs(*pingintervaltime);
   Timer3->SetInterval(ms);
   LogEvent("Changed Ping Timer to " + IntToStr(ms));
 }

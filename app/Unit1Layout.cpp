@@ -388,15 +388,19 @@ void TForm1::CreateLayout() {
   GoToWeb1 = Make<TGoToWeb>(this, nullptr, "GoToWeb1");
   GoToWeb1->SetUrl(defaults::kWebUrl);
 
+  // The described filters stay first. Linux programs have no extension, and
+  // desktop sounds are mostly Ogg Vorbis, which the sound backend plays beside
+  // WAV: every dialog also offers all files. The folders are the Linux places of
+  // such files; a dialog opens in its field's own folder when that exists.
   OpenDialog1 = Make<TOpenDialog>(this, nullptr, "OpenDialog1");
-  OpenDialog1->SetFilter("Program Files|*.exe");
-  OpenDialog1->SetInitialDir("c:\\program files");
+  OpenDialog1->SetFilter("Program Files|*.exe|All files (*)|*");
+  OpenDialog1->SetInitialDir("/usr/bin");
   OpenDialog2 = Make<TOpenDialog>(this, nullptr, "OpenDialog2");
-  OpenDialog2->SetFilter("Sound files|*.wav");
-  OpenDialog2->SetInitialDir("c:\\winnt\\media");
+  OpenDialog2->SetFilter("Sound files|*.wav;*.oga;*.ogg|All files (*)|*");
+  OpenDialog2->SetInitialDir("/usr/share/sounds");
   OpenDialog3 = Make<TOpenDialog>(this, nullptr, "OpenDialog3");
-  OpenDialog3->SetFilter("Log files|*.log");
-  OpenDialog3->SetInitialDir("c:\\program files\\dcplus\\logs");
+  OpenDialog3->SetFilter("Log files|*.log|All files (*)|*");
+  OpenDialog3->SetInitialDir("/var/log");
 
   // --- menus ----------------------------------------------------------------------
   auto item = [this](TPopupMenu* menu, const char* name, const char* caption, TNotifyEvent handler) {
@@ -465,6 +469,16 @@ void TForm1::CreateLayout() {
   Panel21->OnClick = [this](TObject* s) { Panel21Click(s); };
   Panel14->OnClick = [this](TObject* s) { Panel14Click(s); };
   Panel1->OnClick = [this](TObject* s) { Panel1Click(s); };
+  Panel6->OnClick = [this](TObject* s) { Panel6Click(s); };
+  Panel7->OnClick = [this](TObject* s) { Panel7Click(s); };
+  Panel10->OnClick = [this](TObject* s) { Panel10Click(s); };
+  Panel20->OnClick = [this](TObject* s) { Panel20Click(s); };
+  Panel22->OnClick = [this](TObject* s) { Panel22Click(s); };
+  Panel23->OnClick = [this](TObject* s) { Panel23Click(s); };
+  reconsnd->OnClick = [this](TObject* s) { reconsndClick(s); };
+  Panel8->OnClick = [this](TObject* s) { Panel8Click(s); };
+  Panel11->OnClick = [this](TObject* s) { Panel11Click(s); };
+  Button1->OnClick = [this](TObject* s) { Button1Click(s); };
 
   EndLoading();
 }

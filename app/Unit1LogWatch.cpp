@@ -4,10 +4,8 @@
 #include <span>
 
 #include "app/Unit1.h"
-#include "desktop/KZTransImg.h"
 #include "platform/Files.h"
 #include "platform/Services.h"
-#include "toolkit/Dialogs.h"
 
 namespace qv {
 
@@ -99,14 +97,7 @@ void TForm1::WatchLogFile() {
 }
 
 void TForm1::Panel9Click(TObject*) {
-  // A dialog over a stay-on-top window would hide behind it; changing the
-  // style rebuilds the window, which loses its outline.
-  SetFormStyle(TFormStyle::fsNormal);
-  OpenDialog3->Execute();
-  SetFormStyle(TFormStyle::fsStayOnTop);
-  RenewOutline();
-  // The dialog keeps its last choice, also through a cancel.
-  if (!OpenDialog3->FileName().empty()) logfile->SetText(OpenDialog3->FileName());
+  SelectFile(*OpenDialog3, *logfile);
   MeasureWatchedLog();
 }
 

@@ -12,6 +12,7 @@ int ScriptedDialogs::MessageBox(const std::string& text, const std::string& capt
 
 bool ScriptedDialogs::OpenFile(const FileDialogRequest& request, std::string& chosen) {
   fileRequests.push_back(request);
+  if (whileFileDialogOpen) whileFileDialogOpen(request);
   if (files.empty()) return false;
   std::string next = files.front();
   files.pop_front();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ class ScriptedDialogs : public IDialogs {
   std::deque<int> answers;
   // Files for the next file dialogs; an empty entry means the user cancelled.
   std::deque<std::string> files;
+  // Called while a file dialog is up, before it answers: what the screen shows then.
+  std::function<void(const FileDialogRequest&)> whileFileDialogOpen;
 
   std::vector<Shown> shown;
   std::vector<FileDialogRequest> fileRequests;
