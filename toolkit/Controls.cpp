@@ -214,13 +214,15 @@ void TWinControl::RemoveControl(TControl* control) {
   controls_.erase(it);
   control->parent_ = nullptr;
   if (mouseCapture_ == control) mouseCapture_ = nullptr;
-  if (mouseOver_ == control) mouseOver_ = nullptr;
+  if (mouseOver_ == control) {
+    mouseOver_ = nullptr;
+    overUntold_ = false;
+  }
   if (auto* win = dynamic_cast<TWinControl*>(control); win != nullptr) win->DestroyHandle();
 }
 
 void TWinControl::ChildDisabled(TControl* control) {
   if (mouseCapture_ == control) mouseCapture_ = nullptr;
-  if (mouseOver_ == control) ForgetMouseOver();
 }
 
 bool TWinControl::DialogChar(char key) {
@@ -393,15 +395,16 @@ platform::PixelView TWinControl::PeerPaint(const platform::PeerRect& dirty) {
 }
 
 void TWinControl::ForgetMouseOver() {
-  if (mouseOver_ != nullptr && mouseOver_ != this) mouseOver_->MouseLeave();
+  if (mouseOver_ != nullptr && mouseOver_ != this && !overUntold_) mouseOver_->MouseLeave();
   mouseOver_ = nullptr;
+  overUntold_ = false;
 }
 
-TControl* ControlAtPoint(TWinControl* self, int x, int y) {
+TControl* ControlAtPoint(TWinControl* self, int x, int y, bool allowDisabled) {
   // Topmost first: later children lie above earlier ones.
   for (int i = self->ControlCount() - 1; i >= 0; --i) {
     TControl* c = self->Controls(i);
-    if (c->IsWindowed() || !c->Visible() || !c->Enabled()) continue;
+    if (c->IsWindowed() || !c->Visible() || (!c->Enabled() && !allowDisabled)) continue;
     if (c->BoundsRect().Contains(x, y)) return c;
   }
   return self;
@@ -422,15 +425,23 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
     }
     lastMouse_ = Point(e.x, e.y);
     if (e.action == platform::MouseAction::Move) {
-      // The control under the pointer changes; while one holds the capture, only
-      // that one hears of its own leaving and entering.
-      TControl* under = mouseCapture_ != nullptr ? ControlAtPoint(this, e.x, e.y) : target;
+      // The control under the pointer changes (disabled ones count: they keep
+      // their own idea of it); while one holds the capture, only that one hears
+      // of its own leaving and entering.
+      TControl* under = ControlAtPoint(this, e.x, e.y, true);
       if (under != mouseOver_) {
         TControl* left = mouseOver_;
+        const bool leftWasTold = !overUntold_;
         mouseOver_ = under;
-        if (left != nullptr && left != this && (mouseCapture_ == nullptr || mouseCapture_ == left))
+        overUntold_ = false;
+        if (left != nullptr && left != this && leftWasTold && (mouseCapture_ == nullptr || mouseCapture_ == left))
           left->MouseLeave();
-        if (under != this && (mouseCapture_ == nullptr || mouseCapture_ == under)) under->MouseEnter();
+        if (under != this) {
+          if (mouseCapture_ == nullptr || mouseCapture_ == under)
+            under->MouseEnter();
+          else
+            overUntold_ = true;  // told when the capture ends
+        }
       }
     }
     const TPoint origin = target == this ? Point(0, 0) : Point(target->Left(), target->Top());
@@ -454,7 +465,10 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
         target->MouseUp(button, e.shift, x, y);
         // Released over another control: that one now has the pointer.
         const bool stillChild = std::find(controls_.begin(), controls_.end(), mouseOver_) != controls_.end();
-        if (mouseOver_ != target && stillChild && mouseCapture_ == nullptr) mouseOver_->MouseEnter();
+        if (overUntold_ && stillChild && mouseCapture_ == nullptr) {
+          overUntold_ = false;
+          mouseOver_->MouseEnter();
+        }
         break;
       }
       default: break;

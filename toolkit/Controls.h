@@ -217,7 +217,7 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
 
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
-  // A disabled child keeps neither the capture nor the pointer.
+  // A disabled child keeps no capture.
   void ChildDisabled(TControl* control);
 
   bool DialogChar(char key) override;
@@ -244,15 +244,16 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
   TBitmap back_;
   TControl* mouseCapture_ = nullptr;
   TControl* mouseOver_ = nullptr;
+  bool overUntold_ = false;       // mouseOver_ came under the pointer while another held the capture
   TPoint lastMouse_ = {-1, -1};  // where the pointer was at the latest mouse event
   bool tabStop_ = false;
   bool headlessFocus_ = false;
   bool inPeerUpdate_ = false;  // a change reported by the peer is not sent back to it
 };
 
-// Dispatches a mouse event to the graphic child under the point (or the
-// captured one) or to `self`; shared by every windowed control.
-TControl* ControlAtPoint(TWinControl* self, int x, int y);
+// The topmost visible windowless child at the point, else `self`: the one that
+// gets the mouse there (enabled ones only) or that the pointer is over (any).
+TControl* ControlAtPoint(TWinControl* self, int x, int y, bool allowDisabled = false);
 
 // Converts a font to what the native peers need.
 platform::FontSpec ToFontSpec(const TFont& font);

@@ -383,6 +383,23 @@ TEST_F(ButtonTest, ClickNeedsTheReleaseOverTheButton) {
   EXPECT_EQ(clicks, 2);
 }
 
+TEST_F(ButtonTest, DraggedOntoAnotherButtonThatOneHoversOnlyAfterTheRelease) {
+  TExplorerButton* a = AddButton(10, 10, 30, 30);
+  TExplorerButton* b = AddButton(50, 10, 30, 30);
+  int bEnters = 0;
+  b->OnEnter = [&](TObject*) { ++bEnters; };
+  form.Move(20, 20);
+  form.Down(20, 20);
+  form.Move(60, 20);
+  EXPECT_FALSE(a->MouseInside());
+  EXPECT_FALSE(b->MouseInside());  // the capture keeps it out of the picture
+  form.Up(60, 20);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(b->MouseInside());
+  form.Move(61, 21);
+  EXPECT_EQ(bEnters, 1);
+}
+
 TEST_F(ButtonTest, LeftAndTopEdgeCountAsOutsideForThePointerTest) {
   TExplorerButton* b = AddButton(50, 20, 30, 30);
   // The edge pixel is over the button for entering, so the release still clicks;
@@ -433,9 +450,19 @@ TEST_F(ButtonTest, DisablingDropsTheHoverAtOnceAndReenablingWaitsForThePointer) 
   EXPECT_FALSE(b->Pressed());
   form.Up(60, 30);
   EXPECT_EQ(clicks, 0);
+  // Over a disabled button the pointer still comes and goes, without a repaint.
+  int exits = 0;
+  b->OnExit = [&](TObject*) { ++exits; };
+  form.Move(5, 5);
+  form.Move(60, 30);
+  EXPECT_EQ(exits, 1);
+  EXPECT_TRUE(b->MouseInside());
   b->SetEnabled(true);
   EXPECT_FALSE(b->MouseInside());
   form.Move(61, 31);
+  EXPECT_FALSE(b->MouseInside());  // idle until the pointer comes over it again
+  form.Move(5, 5);
+  form.Move(60, 30);
   EXPECT_TRUE(b->MouseInside());
 }
 
