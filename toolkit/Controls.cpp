@@ -434,7 +434,8 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
         const bool leftWasTold = !overUntold_;
         mouseOver_ = under;
         overUntold_ = false;
-        if (left != nullptr && left != this && leftWasTold && (mouseCapture_ == nullptr || mouseCapture_ == left))
+        if (left != nullptr && left != this && leftWasTold &&
+            (mouseCapture_ == nullptr || mouseCapture_ == left))
           left->MouseLeave();
         if (under != this) {
           if (mouseCapture_ == nullptr || mouseCapture_ == under)

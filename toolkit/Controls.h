@@ -244,7 +244,7 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
   TBitmap back_;
   TControl* mouseCapture_ = nullptr;
   TControl* mouseOver_ = nullptr;
-  bool overUntold_ = false;       // mouseOver_ came under the pointer while another held the capture
+  bool overUntold_ = false;      // mouseOver_ came under the pointer while another held the capture
   TPoint lastMouse_ = {-1, -1};  // where the pointer was at the latest mouse event
   bool tabStop_ = false;
   bool headlessFocus_ = false;

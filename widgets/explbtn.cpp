@@ -6,11 +6,11 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/Services.h"
+#include "platform/WindowSystem.h"
 #include "toolkit/Application.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Menus.h"
-#include "platform/Services.h"
-#include "platform/WindowSystem.h"
 
 namespace qv {
 
@@ -133,7 +133,8 @@ TSize MeasureCaption(const TCanvas& canvas, const std::string& caption, int widt
   TSize size;
   const std::vector<LineSpan> lines = BreakLines(canvas, shown.text, width, wrap);
   for (const LineSpan& line : lines)
-    size.cx = std::max(size.cx, canvas.TextWidth(std::string_view(shown.text).substr(line.begin, line.end - line.begin)));
+    size.cx = std::max(
+        size.cx, canvas.TextWidth(std::string_view(shown.text).substr(line.begin, line.end - line.begin)));
   size.cy = LineHeight(canvas) * static_cast<int>(lines.size());
   return size;
 }
@@ -150,8 +151,8 @@ void DrawCaption(TCanvas& canvas, const std::string& caption, const TRect& rect,
   for (const LineSpan& span : BreakLines(canvas, shown.text, rect.Width(), wrap)) {
     if (y >= rect.Bottom) break;
     std::string line = shown.text.substr(span.begin, span.end - span.begin);
-    std::size_t accel = shown.accel >= span.begin && shown.accel < span.end ? shown.accel - span.begin
-                                                                            : std::string::npos;
+    std::size_t accel =
+        shown.accel >= span.begin && shown.accel < span.end ? shown.accel - span.begin : std::string::npos;
     if (canvas.TextWidth(line) > rect.Width()) {
       std::size_t keep = line.size();
       while (keep > 0 && canvas.TextWidth(line.substr(0, keep) + kEllipsis) > rect.Width()) --keep;
@@ -443,7 +444,8 @@ TExplorerButtonPlacement TExplorerButton::Place(TCanvas& canvas) const {
   canvas.Font().Assign(font_);
   if (ShowsCaption()) {
     S = kSpacing;
-    const TSize size = MeasureCaption(canvas, CaptionForLayout(text_, wordWrap_), W - kMeasureInset, wordWrap_);
+    const TSize size =
+        MeasureCaption(canvas, CaptionForLayout(text_, wordWrap_), W - kMeasureInset, wordWrap_);
     p.TW = size.cx;
     p.TH = size.cy;
   }
@@ -557,7 +559,8 @@ void TExplorerButton::Paint(TCanvas& canvas) {
   const auto drawBevel = [&](bool pressedForm) {
     if (!bevel) return;
     const bool lightFirst = raisedStyle != pressedForm;
-    DrawBevel(canvas, W, H, lightFirst ? clBtnHighlight : clBtnShadow, lightFirst ? clBtnShadow : clBtnHighlight);
+    DrawBevel(canvas, W, H, lightFirst ? clBtnHighlight : clBtnShadow,
+              lightFirst ? clBtnShadow : clBtnHighlight);
   };
   const int markX = bitmap_->Width() + p.BX;
   const int markY = bitmap_->Height() / 2 + p.BY;
@@ -708,7 +711,8 @@ void TExplorerButton::ContextMenuDone() {
 
 bool TExplorerButton::DialogChar(char key) {
   const char accel = AcceleratorOf(text_);
-  if (accel == '\0' || std::toupper(static_cast<unsigned char>(accel)) != std::toupper(static_cast<unsigned char>(key)))
+  if (accel == '\0' ||
+      std::toupper(static_cast<unsigned char>(accel)) != std::toupper(static_cast<unsigned char>(key)))
     return false;
   if (!enabled_ || !visible_) return false;
   const std::shared_ptr<bool> alive = alive_;

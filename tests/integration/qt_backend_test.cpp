@@ -320,9 +320,9 @@ TEST_F(QtBackendTest, PointerPositionActivationAndDiscardedClicks) {
   childEvents.mouse.clear();
   const QPointF at(5, 5), global = w->mapToGlobal(QPoint(5, 5));
   QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
-                                                  Qt::LeftButton, Qt::NoModifier));
+                                                 Qt::LeftButton, Qt::NoModifier));
   QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                                                  Qt::NoButton, Qt::NoModifier));
+                                                 Qt::NoButton, Qt::NoModifier));
   QCoreApplication::postEvent(
       w, new QMouseEvent(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier));
   Windows().DiscardPendingMouseInput();

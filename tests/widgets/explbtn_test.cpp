@@ -34,7 +34,8 @@ void MakePicture(TBitmap& b) {
 class FormProbe : public TForm {
  public:
   using TForm::TForm;
-  void Mouse(platform::MouseAction action, int x, int y, platform::MouseButton b = platform::MouseButton::Left) {
+  void Mouse(platform::MouseAction action, int x, int y,
+             platform::MouseButton b = platform::MouseButton::Left) {
     platform::MouseEvent e;
     e.action = action;
     e.button = b;
@@ -161,7 +162,8 @@ TEST_F(LookTest, PressedSinksTheBevelAndMovesPictureAndCaption) {
   EXPECT_EQ(PictureRows(1), (std::vector<std::string>{"gRRg", "RBBR", "RBBR", "gRRg"}));
   // Everything inside the bevel is the hover look moved by one pixel.
   for (int y = 3; y < 22; ++y)
-    for (int x = 3; x < 20; ++x) ASSERT_EQ(surface.GetPixel(x + 1, y + 1), hover.GetPixel(x, y)) << x << "," << y;
+    for (int x = 3; x < 20; ++x)
+      ASSERT_EQ(surface.GetPixel(x + 1, y + 1), hover.GetPixel(x, y)) << x << "," << y;
   // With the lowered style the caption stays where it was; the picture still moves.
   button.SetBevelStyle(TBevelStyle::bsLowered);
   Paint();
@@ -206,7 +208,7 @@ TEST_F(LookTest, MonoDisplayShowsTheNoFocusPictureOrTheGreyOneUntilHovered) {
   grey.SetPixel(0, 0, clGreen);
   button.IBitmap().Assign(&grey);
   Paint();
-  EXPECT_EQ(PictureRows(0)[1], "HHHH");  // white, the highlight colour here
+  EXPECT_EQ(PictureRows(0)[1], "HHHH");         // white, the highlight colour here
   EXPECT_EQ(surface.GetPixel(10, 5), kGround);  // the grey picture's own key colour is left out
   EXPECT_EQ(surface.GetPixel(11, 5), clWhite);
   TBitmap noFocus;
@@ -265,12 +267,18 @@ TEST(ButtonLayout, FourLayoutsByThreeAlignments) {
   using A = TAlignment;
   // 40 x 30 button, 8 x 6 picture, caption "AB" of the test font: 12 x 9, 2 apart.
   const PlaceCase cases[] = {
-      {L::blBitmapTop, A::taLeftJustify, 3, 6, 3, 14},      {L::blBitmapTop, A::taRightJustify, 29, 6, 25, 14},
-      {L::blBitmapTop, A::taCenter, 16, 6, 14, 14},         {L::blBitmapBottom, A::taLeftJustify, 3, 17, 3, 6},
-      {L::blBitmapBottom, A::taRightJustify, 29, 17, 25, 6}, {L::blBitmapBottom, A::taCenter, 16, 17, 14, 6},
-      {L::blBitmapLeft, A::taLeftJustify, 3, 12, 13, 10},   {L::blBitmapLeft, A::taRightJustify, 15, 12, 25, 10},
-      {L::blBitmapLeft, A::taCenter, 9, 12, 19, 10},        {L::blBitmapRight, A::taLeftJustify, 17, 12, 3, 10},
-      {L::blBitmapRight, A::taRightJustify, 29, 12, 15, 10}, {L::blBitmapRight, A::taCenter, 23, 12, 9, 10},
+      {L::blBitmapTop, A::taLeftJustify, 3, 6, 3, 14},
+      {L::blBitmapTop, A::taRightJustify, 29, 6, 25, 14},
+      {L::blBitmapTop, A::taCenter, 16, 6, 14, 14},
+      {L::blBitmapBottom, A::taLeftJustify, 3, 17, 3, 6},
+      {L::blBitmapBottom, A::taRightJustify, 29, 17, 25, 6},
+      {L::blBitmapBottom, A::taCenter, 16, 17, 14, 6},
+      {L::blBitmapLeft, A::taLeftJustify, 3, 12, 13, 10},
+      {L::blBitmapLeft, A::taRightJustify, 15, 12, 25, 10},
+      {L::blBitmapLeft, A::taCenter, 9, 12, 19, 10},
+      {L::blBitmapRight, A::taLeftJustify, 17, 12, 3, 10},
+      {L::blBitmapRight, A::taRightJustify, 29, 12, 15, 10},
+      {L::blBitmapRight, A::taCenter, 23, 12, 9, 10},
   };
   WidgetHost env;
   TBitmap scratch;
@@ -601,7 +609,8 @@ TEST(ButtonCaption, IconOnlyTurnsTheCaptionIntoTheHint) {
   TBitmap surface;
   FillBitmap(surface, 50, 40, kGround);
   PaintAsParent(button, surface);
-  EXPECT_EQ(Letters(surface, Rect(0, 0, 50, 40), "g", {kGround}), std::vector<std::string>(40, std::string(50, 'g')));
+  EXPECT_EQ(Letters(surface, Rect(0, 0, 50, 40), "g", {kGround}),
+            std::vector<std::string>(40, std::string(50, 'g')));
 }
 
 // --- Pictures ------------------------------------------------------------------------------------

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "WidgetHost.h"
+#include "toolkit/Menus.h"
 #include "widgets/Gauges.h"
 #include "widgets/Graflite.h"
 #include "widgets/GrafliteImages.h"
 #include "widgets/Scope.h"
 #include "widgets/explbtn.h"
-#include "toolkit/Menus.h"
 
 namespace qv::testing {
 namespace {
