@@ -215,6 +215,31 @@ void DrawEngraved(TCanvas& canvas, const TBitmap& picture, int x, int y) {
   DrawBlackPixels(canvas, picture, x, y, ColorToRGB(clBtnShadow));
 }
 
+// Two things of lengths `a` then `b`, `gap` apart, on a line `length` long:
+// from the start, against the end or centred, `margin` in from either end.
+struct Pair {
+  int first, second;
+};
+
+Pair PlaceInLine(int length, int a, int b, int gap, TAlignment alignment, int margin = 0) {
+  Pair p{};
+  if (alignment == TAlignment::taLeftJustify) {
+    p.first = margin;
+    p.second = margin + a + gap;
+  } else if (alignment == TAlignment::taRightJustify) {
+    p.second = length - b - margin;
+    p.first = p.second - a - gap;
+  } else {
+    p.first = (length - (a + b + gap)) / 2;
+    p.second = p.first + a + gap;
+  }
+  return p;
+}
+
+int PlaceAlone(int length, int size, TAlignment alignment) {
+  return PlaceInLine(length, size, 0, 0, alignment, kMargin).first;
+}
+
 TRect Moved(const TRect& r, int dx, int dy) {
   return Rect(r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy);
 }
@@ -465,58 +490,27 @@ TExplorerButtonPlacement TExplorerButton::Place(TCanvas& canvas) const {
     if (alignment_ == TAlignment::taRightJustify) p.TX = W - PW - kMargin;
     if (alignment_ == TAlignment::taCenter) p.TX = (W - PW) / 2;
   } else {
-    switch (layout_) {
-      case TExplorerButtonLayout::blBitmapTop:
-      case TExplorerButtonLayout::blBitmapBottom:
-        if (layout_ == TExplorerButtonLayout::blBitmapTop) {
-          p.BY = (H - (BH + TH + S)) / 2;
-          p.TY = p.BY + BH + S;
-        } else {
-          p.TY = (H - (BH + TH + S)) / 2;
-          p.BY = p.TY + TH + S;
-        }
-        if (alignment_ == TAlignment::taLeftJustify) {
-          p.BX = kMargin;
-          p.TX = kMargin;
-        } else if (alignment_ == TAlignment::taRightJustify) {
-          p.BX = W - BW - kMargin;
-          p.TX = W - p.TW - kMargin;
-        } else {
-          p.BX = (W - BW) / 2;
-          p.TX = (W - p.TW) / 2;
-        }
-        break;
-      case TExplorerButtonLayout::blBitmapLeft:
-      case TExplorerButtonLayout::blBitmapRight: {
-        if (W - kMeasureInset < BW + p.TW + S) p.TW = W - kMeasureInset - S - BW;
-        const int TW = p.TW;
-        p.BY = (H - BH) / 2;
-        p.TY = (H - TH) / 2;
-        if (layout_ == TExplorerButtonLayout::blBitmapLeft) {
-          if (alignment_ == TAlignment::taLeftJustify) {
-            p.BX = kMargin;
-            p.TX = kMargin + BW + S;
-          } else if (alignment_ == TAlignment::taRightJustify) {
-            p.TX = W - TW - kMargin;
-            p.BX = p.TX - BW - S;
-          } else {
-            p.BX = (W - (BW + TW + S)) / 2;
-            p.TX = p.BX + BW + S;
-          }
-        } else {
-          if (alignment_ == TAlignment::taLeftJustify) {
-            p.TX = kMargin;
-            p.BX = TW + kMargin + S;
-          } else if (alignment_ == TAlignment::taRightJustify) {
-            p.BX = W - BW - kMargin;
-            p.TX = p.BX - TW - S;
-          } else {
-            p.TX = (W - (BW + TW + S)) / 2;
-            p.BX = p.TX + TW + S;
-          }
-        }
-        break;
-      }
+    const bool stacked =
+        layout_ == TExplorerButtonLayout::blBitmapTop || layout_ == TExplorerButtonLayout::blBitmapBottom;
+    if (stacked) {
+      // One above the other, each placed across on its own.
+      const bool pictureFirst = layout_ == TExplorerButtonLayout::blBitmapTop;
+      const Pair column = pictureFirst ? PlaceInLine(H, BH, TH, S, TAlignment::taCenter)
+                                       : PlaceInLine(H, TH, BH, S, TAlignment::taCenter);
+      p.BY = pictureFirst ? column.first : column.second;
+      p.TY = pictureFirst ? column.second : column.first;
+      p.BX = PlaceAlone(W, BW, alignment_);
+      p.TX = PlaceAlone(W, p.TW, alignment_);
+    } else {
+      // Side by side, the caption cut to the room the picture leaves.
+      if (W - kMeasureInset < BW + p.TW + S) p.TW = W - kMeasureInset - S - BW;
+      p.BY = (H - BH) / 2;
+      p.TY = (H - TH) / 2;
+      const bool pictureFirst = layout_ == TExplorerButtonLayout::blBitmapLeft;
+      const Pair row = pictureFirst ? PlaceInLine(W, BW, p.TW, S, alignment_, kMargin)
+                                    : PlaceInLine(W, p.TW, BW, S, alignment_, kMargin);
+      p.BX = pictureFirst ? row.first : row.second;
+      p.TX = pictureFirst ? row.second : row.first;
     }
     p.TWd = p.TW;
   }

@@ -539,6 +539,21 @@ TEST_F(ButtonTest, DropDownMenuOpensBelowTheButtonInsteadOfClicking) {
   EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(ButtonTest, MenuChoiceThatRemovesTheButtonEndsThePressThere) {
+  auto* menu = new TPopupMenu(&form);
+  auto* item = new TMenuItem(&form);
+  menu->Add(item);
+  TExplorerButton* b = AddButton(50, 20, 30, 25);
+  b->SetDropDownMenu(menu);
+  item->OnClick = [&](TObject*) { delete b; };
+  env.windows.onMenu = [] { return 0; };
+  form.Move(60, 30);
+  form.Down(60, 30);
+  form.Up(60, 30);
+  EXPECT_EQ(form.ControlCount(), 0);
+  EXPECT_EQ(env.windows.discards, 0);
+}
+
 TEST_F(ButtonTest, PressBringsAnInactiveFormToTheFront) {
   AddButton(50, 20, 30, 30);
   form.Down(60, 30);
