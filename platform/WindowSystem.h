@@ -92,6 +92,11 @@ class IWindowPeer {
   // Edit text, check box caption or form title (Latin-1).
   virtual void SetText(const std::string& latin1Text) = 0;
   virtual void BringToFront() = 0;
+  // Where the pointer is now, in this peer's client coordinates; false when the
+  // window system cannot tell.
+  virtual bool PointerPos(int& /*x*/, int& /*y*/) const { return false; }
+  // Forms: the window is the desktop's active window.
+  virtual bool IsActiveWindow() const { return false; }
 
   // Check boxes.
   virtual void SetChecked(bool) {}
@@ -132,6 +137,9 @@ class IWindowSystem {
   // Shows a pop-up menu at a point of `owner`'s client area and waits for the
   // choice; returns the index of the chosen entry or -1.
   virtual int PopupMenu(IWindowPeer* owner, int x, int y, const std::vector<MenuEntry>& entries) = 0;
+  // Drops the mouse button input that has arrived and not been delivered yet, so
+  // that clicks made while a menu was open reach no control afterwards.
+  virtual void DiscardPendingMouseInput() {}
 };
 
 }  // namespace qv::platform

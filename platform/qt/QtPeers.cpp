@@ -540,6 +540,16 @@ class QtPeer : public IWindowPeer {
     if (widget_->isWindow()) widget_->activateWindow();
   }
 
+  bool PointerPos(int& x, int& y) const override {
+    if (widget_ == nullptr) return false;
+    const QPoint p = widget_->mapFromGlobal(QCursor::pos());
+    x = p.x();
+    y = p.y();
+    return true;
+  }
+
+  bool IsActiveWindow() const override { return widget_ != nullptr && widget_->isActiveWindow(); }
+
  protected:
   PeerBridge& Bridge() { return *bridge_; }
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -309,6 +311,32 @@ TEST_F(QtBackendTest, MouseReachesTheModelInWindowsOrder) {
   EXPECT_TRUE(formEvents.menus.empty());
   for (const MouseEvent& e : formEvents.mouse)
     EXPECT_NE(e.action, MouseAction::Down) << "a child's clicks do not reach the form";
+}
+
+TEST_F(QtBackendTest, PointerPositionActivationAndDiscardedClicks) {
+  ShowForm();
+  QWidget* w = WidgetOf(child.get());
+  QCursor::setPos(w->mapToGlobal(QPoint(15, 12)));
+  int x = 0, y = 0;
+  ASSERT_TRUE(WaitUntil([&] { return child->PointerPos(x, y) && x == 15 && y == 12; }));
+  ASSERT_TRUE(form->PointerPos(x, y));
+  EXPECT_EQ(QPoint(x, y), QPoint(25, 22)) << "each peer tells it in its own client coordinates";
+  WidgetOf(form.get())->activateWindow();
+  EXPECT_TRUE(WaitUntil([&] { return form->IsActiveWindow(); }));
+
+  // Button input that is queued, not yet delivered, goes nowhere; moves still arrive.
+  childEvents.mouse.clear();
+  const QPointF at(5, 5), global = w->mapToGlobal(QPoint(5, 5));
+  QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                 Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                 Qt::NoButton, Qt::NoModifier));
+  QCoreApplication::postEvent(
+      w, new QMouseEvent(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier));
+  Windows().DiscardPendingMouseInput();
+  QApplication::processEvents();
+  for (const MouseEvent& e : childEvents.mouse) EXPECT_EQ(e.action, MouseAction::Move);
+  EXPECT_FALSE(childEvents.mouse.empty());
 }
 
 TEST_F(QtBackendTest, PeerDestroyedByItsOwnHandlerGoesSafely) {

@@ -8,7 +8,8 @@ namespace {
 
 class CountingPeer : public platform::IWindowPeer {
  public:
-  CountingPeer(platform::IPeerEvents* events, int* paints) : events_(events), paints_(paints) {}
+  CountingPeer(platform::IPeerEvents* events, CountingWindowSystem* system)
+      : events_(events), system_(system), paints_(&system->paints) {}
   void SetBounds(int, int, int, int) override {}
   void SetVisible(bool) override {}
   void SetEnabled(bool) override {}
@@ -28,10 +29,17 @@ class CountingPeer : public platform::IWindowPeer {
   void SetColors(std::uint32_t, std::uint32_t) override {}
   void SetHint(const std::string&) override {}
   void SetText(const std::string&) override {}
-  void BringToFront() override {}
+  void BringToFront() override { ++system_->raised; }
+  bool PointerPos(int& x, int& y) const override {
+    x = system_->pointerX;
+    y = system_->pointerY;
+    return system_->pointerKnown;
+  }
+  bool IsActiveWindow() const override { return system_->activeWindows; }
 
  private:
   platform::IPeerEvents* events_;
+  CountingWindowSystem* system_;
   int* paints_;
   bool dirty_ = false;
   platform::PeerRect area_;
@@ -42,7 +50,13 @@ class CountingPeer : public platform::IWindowPeer {
 std::unique_ptr<platform::IWindowPeer> CountingWindowSystem::CreatePeer(platform::PeerKind,
                                                                         platform::IWindowPeer*,
                                                                         platform::IPeerEvents* events) {
-  return std::make_unique<CountingPeer>(events, &paints);
+  return std::make_unique<CountingPeer>(events, this);
+}
+
+int CountingWindowSystem::PopupMenu(platform::IWindowPeer* owner, int x, int y,
+                                    const std::vector<platform::MenuEntry>&) {
+  menus.push_back({owner, x, y});
+  return onMenu ? onMenu() : -1;
 }
 
 WidgetHost::WidgetHost() {
