@@ -25,6 +25,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 std::string UsageText(const std::string& program);
 
 // The application id used for the desktop entry, icons, metainfo and autostart.
-inline constexpr const char* kApplicationId = "example.quorvane.Quorvane";
+inline constexpr const char* kApplicationId = QV_APPLICATION_ID;
 
 }  // namespace qv

@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
   TPicture indicator;
   LoadPicture(indicator, PictureId::Indicator);
   ApplicationIcon().LoadFromBytes(EncodeIconFile(indicator.Bitmap()));
+  // ... and of its windows and taskbar entry.
+  services.SetProgramIcon(indicator.Bitmap());
   Application->SetTitle("Quorvane");
   // A damaged or unreadable store is left as it is: the settings keep their
   // defaults for this run and every save reports that it could not write.

@@ -103,6 +103,18 @@ std::string RealServices::OpenRegistry() {
   return backends_->registry.Open();
 }
 
+void RealServices::SetProgramIcon(const TBitmap& art) {
+  std::vector<std::uint32_t> argb;
+  argb.reserve(static_cast<std::size_t>(art.Width()) * static_cast<std::size_t>(art.Height()));
+  for (int y = 0; y < art.Height(); ++y) {
+    for (int x = 0; x < art.Width(); ++x) {
+      const TColor c = art.GetPixel(x, y);  // 0x00BBGGRR
+      argb.push_back(0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu));
+    }
+  }
+  backends_->qt.SetProgramIdentity(kApplicationId, art.Width(), art.Height(), argb);
+}
+
 SessionGuard::SessionGuard(const CommandLine& line) {
   const platform::DisplayChoice choice = platform::ChooseDisplay(line.platformChosen);
   std::string display = line.display;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "toolkit/Bitmap.h"
 
 namespace qv {
 
@@ -45,6 +46,9 @@ class RealServices {
 
   // Opens the settings store; an empty text on success, else why not.
   std::string OpenRegistry();
+  // The icon of the program's windows and taskbar entry: the installed theme
+  // icon, else `art`; and the desktop entry they belong to.
+  void SetProgramIcon(const TBitmap& art);
 
  private:
   struct Backends;
