@@ -165,8 +165,9 @@ SessionGuard::SessionGuard(const CommandLine& line) {
       }
     }
   }
-  std::fprintf(stderr, "Quorvane is already running on this display (process %ld)%s.\n",
-               static_cast<long>(holder), raised ? "; its window was brought to the front" : "");
+  const std::string process = holder > 0 ? " (process " + std::to_string(holder) + ")" : "";
+  std::fprintf(stderr, "Quorvane is already running on this display%s%s.\n", process.c_str(),
+               raised ? "; its window was brought to the front" : "");
   exitStatus_ = 0;
 }
 
