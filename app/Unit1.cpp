@@ -92,11 +92,14 @@ void TForm1::OpenSysLog() {
 }
 
 void TForm1::FormCreate(TObject*) {
-  // 1. Where the executable lies, and the system log beside it.
+  // 1. Where the executable lies, and the system log: beside it, unless that
+  // folder is not writable (an installed program), where the platform names a per-user place.
   std::string exe;
   if (platform::Current().system != nullptr) exe = platform::Current().system->ExecutablePath();
   ProgramDir = ProgramDirOf(exe);
-  SysLogPath = ProgramDir + defaults::kSysLogName;
+  SysLogPath = platform::Current().system != nullptr
+                   ? platform::Current().system->SystemLogPath(ProgramDir, defaults::kSysLogName)
+                   : ProgramDir + defaults::kSysLogName;
 
   // 2. Every start begins a new system log. A log that cannot be had is
   // reported, and the start-up goes on: the watches and the settings matter more.

@@ -43,6 +43,9 @@ class TForm1 : public TForm {
   std::string SysLogPath;
   std::string VersionBanner;
   bool AppFound = false;
+  // Why the desktop's window list could not be read at the latest presence
+  // check; empty when it could. Nothing is started while it cannot be read.
+  std::string WindowListProblem;
   bool Connected = false;
   std::int32_t WatchedLogSize = 0;
   // The newest line read from the watched log file, over all reads so far.
@@ -72,6 +75,7 @@ class TForm1 : public TForm {
   void Edit2Change(TObject* Sender);
   void OnlyIfRunning1ApplicationFound(TObject* Sender, const std::string& FoundApp);
   void OnlyIfRunning1ApplicationNotFound(TObject* Sender);
+  void OnlyIfRunning1WindowListUnavailable(TObject* Sender, const std::string& Reason);
   void Label4DblClick(TObject* Sender);  // manual start, also "Exec PGM"
   void Panel9Click(TObject* Sender);     // "Select" a log file to watch
   // "Select" a file for a field of the settings panel.

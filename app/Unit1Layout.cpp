@@ -488,6 +488,9 @@ void TForm1::CreateLayout() {
   OnlyIfRunning1->OnApplicationNotFound = [this](TObject* s, const std::string&) {
     OnlyIfRunning1ApplicationNotFound(s);
   };
+  OnlyIfRunning1->OnWindowListUnavailable = [this](TObject* s, const std::string& reason) {
+    OnlyIfRunning1WindowListUnavailable(s, reason);
+  };
   PingActive->OnClick = [this](TObject* s) { PingActiveClick(s); };
   Timer1->SetOnTimer([this](TObject* s) { Timer1Timer(s); });
   Label4->OnDblClick = [this](TObject* s) { Label4DblClick(s); };

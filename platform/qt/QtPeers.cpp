@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtText.h"
 
 namespace qv::platform::qt {
 
@@ -529,7 +530,7 @@ class QtPeer : public IWindowPeer {
   void SetColors(std::uint32_t background, std::uint32_t text) override;
 
   void SetHint(const std::string& latin1Hint) override {
-    if (widget_ != nullptr) widget_->setToolTip(QString::fromLatin1(latin1Hint));
+    if (widget_ != nullptr) widget_->setToolTip(TextToQt(latin1Hint));
   }
 
   void SetText(const std::string&) override {}
@@ -608,7 +609,7 @@ class FormPeer final : public QtPeer {
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (widget_ != nullptr) widget_->setWindowTitle(QString::fromLatin1(latin1Text));
+    if (widget_ != nullptr) widget_->setWindowTitle(TextToQt(latin1Text));
   }
 
   void SetStayOnTop(bool onTop) override;
@@ -691,13 +692,12 @@ class EditPeer final : public QtPeer {
     QPointer<PeerBridge> bridge = bridge_;
     // textEdited comes from the user only, never from setText.
     QObject::connect(edit_, &QLineEdit::textEdited, edit_, [bridge](const QString& text) {
-      if (bridge != nullptr)
-        bridge->Notify([&](IPeerEvents& e) { e.PeerTextEdited(text.toLatin1().toStdString()); });
+      if (bridge != nullptr) bridge->Notify([&](IPeerEvents& e) { e.PeerTextEdited(TextFromQt(text)); });
     });
   }
 
   void SetText(const std::string& latin1Text) override {
-    const QString text = QString::fromLatin1(latin1Text);
+    const QString text = TextToQt(latin1Text);
     // The model hands back what the user just typed: keep the cursor where it is.
     if (edit_ != nullptr && edit_->text() != text) {
       edit_->setText(text);
@@ -748,7 +748,7 @@ class ListBoxPeer final : public QtPeer {
   void ListAdd(const std::string& line) override {
     if (list_ == nullptr) return;
     const QSignalBlocker quiet(list_);
-    list_->addItem(QString::fromLatin1(line));
+    list_->addItem(TextToQt(line));
   }
   void ListDelete(int index) override {
     if (list_ == nullptr || index < 0 || index >= list_->count()) return;
@@ -790,7 +790,7 @@ class CheckBoxPeer final : public QtPeer {
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (box_ != nullptr) box_->setText(QString::fromLatin1(latin1Text));
+    if (box_ != nullptr) box_->setText(TextToQt(latin1Text));
   }
   void SetChecked(bool checked) override {
     if (box_ == nullptr) return;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "platform/qt/QtPeers.h"
+#include "platform/qt/QtText.h"
 
 namespace qv::platform::qt {
 
@@ -54,7 +55,7 @@ void QtWindowSystem::SetApplicationTitle(const std::string& latin1Title) {
   // The application name, not the display name: Qt appends a display name to
   // every window title on X11, and other programs find our form by its exact
   // caption. The name still labels untitled windows and dialogs.
-  QCoreApplication::setApplicationName(QString::fromLatin1(latin1Title));
+  QCoreApplication::setApplicationName(TextToQt(latin1Title));
 }
 
 int QtWindowSystem::PopupMenu(IWindowPeer* owner, int x, int y, const std::vector<MenuEntry>& entries) {
@@ -70,7 +71,7 @@ int QtWindowSystem::PopupMenu(IWindowPeer* owner, int x, int y, const std::vecto
       actions.push_back(menu.addSeparator());
       continue;
     }
-    QAction* action = menu.addAction(QString::fromLatin1(entry.caption));
+    QAction* action = menu.addAction(TextToQt(entry.caption));
     action->setEnabled(entry.enabled);
     if (entry.checked) {
       action->setCheckable(true);

@@ -35,6 +35,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPeers.h"
+#include "platform/qt/QtText.h"
 #include "platform/qt/QtWindowSystem.h"
 
 namespace qv::platform::qt {
@@ -377,15 +378,19 @@ TEST_F(QtBackendTest, EditReportsTheUsersTextOnly) {
   EXPECT_EQ(controlEvents.focus, std::vector<bool>{true});
   QTest::keyClicks(edit, "ab");
   QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_Eacute, QString::fromLatin1("\xe9"), Qt::NoModifier);
-  EXPECT_EQ(controlEvents.edits, (std::vector<std::string>{"a", "ab", "ab\xe9"}));
+  QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString::fromUtf8("\xC5\x82"), Qt::NoModifier);
+  // What the user types goes on as UTF-8, also beyond Latin-1 ("ł").
+  EXPECT_EQ(controlEvents.edits, (std::vector<std::string>{"a", "ab", "ab\xC3\xA9", "ab\xC3\xA9\xC5\x82"}));
   ASSERT_GE(controlEvents.keys.size(), 1u);
   EXPECT_EQ(controlEvents.keys[0].vk, 'A');
   EXPECT_EQ(controlEvents.keys[0].typed, 'a');
 
   controlEvents.edits.clear();
-  control->SetText("caf\xe9");
+  control->SetText("caf\xe9");  // not UTF-8: Latin-1
   EXPECT_EQ(edit->text(), QString::fromUtf8("café"));
   EXPECT_TRUE(controlEvents.edits.empty()) << "no echo";
+  control->SetText("/home/\xC5\x82/\xE6\x97\xA5.wav");  // a path chosen in the file dialog
+  EXPECT_EQ(edit->text(), QString::fromUtf8("/home/ł/日.wav"));
 
   controlEvents.keys.clear();
   QTest::keyClick(edit, Qt::Key_Return);
@@ -434,12 +439,15 @@ TEST_F(QtBackendTest, CheckBoxAndListBoxReportUserChoicesOnly) {
     EXPECT_NE(e.action, MouseAction::Down) << "clicks beside the box's label stay with the box";
 
   auto* listWidget = static_cast<QListWidget*>(AddControl(PeerKind::ListBox, listEvents, list));
-  for (const char* line : {"one", "two", "thr\xe9"}) list->ListAdd(line);
+  for (const char* line : {"one", "two", "thr\xe9", "\xA9\xAE up", "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87"})
+    list->ListAdd(line);
   QTest::qWait(20);
   EXPECT_TRUE(listEvents.selections.empty()) << "focus alone selects nothing";
   list->ListSetItemIndex(1);
   EXPECT_EQ(listWidget->currentRow(), 1);
   EXPECT_EQ(listWidget->item(2)->text(), QString::fromUtf8("thré"));
+  EXPECT_EQ(listWidget->item(3)->text(), QString::fromUtf8("©® up"));   // our own texts stay Latin-1
+  EXPECT_EQ(listWidget->item(4)->text(), QString::fromUtf8("zażółć"));  // a watched log's UTF-8 line
   const QRect third = listWidget->visualItemRect(listWidget->item(2));
   QTest::mouseClick(listWidget->viewport(), Qt::LeftButton, Qt::NoModifier, third.center());
   EXPECT_EQ(listEvents.selections, std::vector<int>{2});
@@ -448,7 +456,7 @@ TEST_F(QtBackendTest, CheckBoxAndListBoxReportUserChoicesOnly) {
   list->ListDelete(0);
   list->ListDelete(7);
   list->ListSetItemIndex(-1);
-  EXPECT_EQ(listWidget->count(), 2);
+  EXPECT_EQ(listWidget->count(), 4);
   EXPECT_TRUE(listWidget->selectedItems().isEmpty());
   list->ListClear();
   EXPECT_EQ(listWidget->count(), 0);
@@ -670,6 +678,15 @@ TEST(QtConversionsTest, FiltersAndDialogStart) {
   EXPECT_EQ(s.fileName, "y.wav");
   s = StartOfFileDialog({"", "", "", ""});
   EXPECT_EQ(s.directory, QDir::homePath().toStdString());
+}
+
+TEST(QtConversionsTest, BytesShowAsUtf8OnlyWhenTheyAreUtf8) {
+  EXPECT_TRUE(IsUtf8("plain \xC5\x82 \xE6\x97\xA5 \xF0\x9F\x98\x80"));
+  for (const char* notUtf8 :
+       {"\xA9\xAE", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "cut \xC5", "\xE6\x97"})
+    EXPECT_FALSE(IsUtf8(notUtf8)) << notUtf8;
+  EXPECT_EQ(TextToQt("\xA9\xAE"), QString::fromUtf8("©®"));
+  EXPECT_EQ(TextFromQt(QString::fromUtf8("ł")), "\xC5\x82");
 }
 
 TEST(QtConversionsTest, KeysColoursFamiliesAndRegions) {
