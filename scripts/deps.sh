@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick
   locales clang-format fonts-liberation2
-  libpng-dev libcanberra-dev libgif-dev iputils-ping xclip libxcb1-dev
+  libpng-dev libcanberra-dev libgif-dev iputils-ping xclip libxcb1-dev libxcb-xtest0-dev openbox
   clang libclang-rt-14-dev
 )
 
