@@ -47,8 +47,6 @@ class KeyColour {
   // The key mask of the `count` (at most kBlock) pixels from x on.
   KeyMask Block(const std::uint8_t* row, int x, int count) const {
 #if defined(__SSE2__)
-    // Runs of a picture are long: most blocks are all key or all other
-    // colours, and these are told apart in a few vector compares.
     if (count == kBlock) {
       if (bytes_ == 4) return Block32(row + 4 * x);
       if (const std::optional<KeyMask> uniform = Uniform24(row + 3 * x)) return *uniform;
@@ -60,6 +58,26 @@ class KeyColour {
       mask |= static_cast<KeyMask>(p[0] == b_ && p[1] == g_ && p[2] == r_) << j;
     }
     return mask;
+  }
+
+  // The first x from `x` on, in steps of whole blocks, where a block is not
+  // all `keyed` (all key) or all opaque (not `keyed`); `width` when none.
+  // Runs of a picture are long, so most of a row goes by here, a few vector
+  // compares a block.
+  int SkipUniform(const std::uint8_t* row, int x, int width, bool keyed) const {
+#if defined(__SSE2__)
+    const KeyMask wanted = keyed ? 0xFFFF : 0;
+    if (bytes_ == 4) {
+      while (x + kBlock <= width && Block32(row + 4 * x) == wanted) x += kBlock;
+    } else {
+      while (x + kBlock <= width && Uniform24(row + 3 * x) == wanted) x += kBlock;
+    }
+#else
+    (void)row;
+    (void)width;
+    (void)keyed;
+#endif
+    return x;
   }
 
  private:
@@ -105,12 +123,10 @@ class KeyColour {
 void AppendRuns(std::vector<TRect>& out, int y, int width, const std::uint8_t* row, const KeyColour& key) {
   bool inRun = false;
   int start = 0;
-  for (int x = 0; x < width; x += kBlock) {
+  for (int x = key.SkipUniform(row, 0, width, true); x < width; x = key.SkipUniform(row, x, width, !inRun)) {
     const int count = std::min(kBlock, width - x);
-    const KeyMask all = (KeyMask{1} << count) - 1;
     const KeyMask keyed = key.Block(row, x, count);
-    const KeyMask opaque = ~keyed & all;
-    if (opaque == (inRun ? all : 0)) continue;  // the block goes on as the row went
+    const KeyMask opaque = ~keyed & ((KeyMask{1} << count) - 1);
     for (int j = 0;;) {
       const KeyMask ahead = (inRun ? keyed : opaque) >> j;
       if (ahead == 0) break;
@@ -119,6 +135,7 @@ void AppendRuns(std::vector<TRect>& out, int y, int width, const std::uint8_t* r
       start = x + j;
       inRun = !inRun;
     }
+    x += count;
   }
   if (inRun) out.push_back(Rect(start, y, width, y + 1));
 }
