@@ -6,10 +6,14 @@
 // Qt's own decoding of the same picture file. Before timing, the two regions
 // are checked to cover exactly the same pixels (the program fails otherwise).
 // The parts of our path are timed alone as well, and the ratio ours/Qt is
-// printed at the end.
-//   build/bench/bench/shape_bench [--benchmark_repetitions=5]
+// printed at the end. Repeated runs in shuffled order keep a busy machine's
+// swings from falling on one side only:
+//   build/bench/bench/shape_bench --benchmark_repetitions=10
+//     --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+// (one command line).
 // Runs without a display (Qt's offscreen platform) unless DISPLAY is set.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QBitmap>
 #include <QGuiApplication>
@@ -122,6 +126,9 @@ BENCHMARK(BM_RegionFromRects)->Unit(benchmark::kMicrosecond);
 // are the steadier figure; both are given.
 class RatioReporter final : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, as the library's own reporter does.
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_Defaults : OO_Tabular) {}
+
   struct Times {
     double real = 0, cpu = 0;
   };
