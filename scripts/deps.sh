@@ -15,7 +15,8 @@ build=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev 
   libxcb1-dev)
 display=(xvfb xauth)
 test=(libgtest-dev libgmock-dev libbenchmark-dev xdotool x11-apps x11-utils openbox imagemagick locales
-  clang-format sqlite3 libgif-dev xclip clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev)
+  clang-format sqlite3 libgif-dev xclip clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev
+  libxcb-xtest0-dev)
 
 groups=("$@")
 ((${#groups[@]})) || groups=(runtime build display test)
