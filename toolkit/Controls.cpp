@@ -54,13 +54,16 @@ void TControl::SetParent(TWinControl* parent) {
 void TControl::SetBounds(int left, int top, int width, int height) {
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   if (!IsWindowed() && parent_ != nullptr && visible_) parent_->InvalidateRect(BoundsRect());
+  const bool resized = std::max(0, width) != width_ || std::max(0, height) != height_;
   left_ = left;
   top_ = top;
   width_ = std::max(0, width);
   height_ = std::max(0, height);
   BoundsChanged();
   if (parent_ != nullptr && align_ != TAlign::alNone) parent_->AlignControls();
-  Invalidate();
+  // A window that only moves keeps its pixels: the window system moves them.
+  // Repainting it would make every step of a drag cost a whole-window paint.
+  if (resized || !IsWindowed()) Invalidate();
 }
 
 void TControl::SetAlign(TAlign align) {
