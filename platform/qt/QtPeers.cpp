@@ -711,7 +711,12 @@ class EditPeer final : public QtPeer {
   void SetMaxLength(int length) override {
     // 0 is "no limit", the largest length the Windows edit control accepts.
     constexpr int kUnlimited = 0x7FFFFFFE;
-    if (edit_ != nullptr) edit_->setMaxLength(length > 0 ? length : kUnlimited);
+    if (edit_ == nullptr) return;
+    // Qt sets the text again for a new limit, which moves the cursor to its end
+    // and would show a long path from its end.
+    const int cursor = edit_->cursorPosition();
+    edit_->setMaxLength(length > 0 ? length : kUnlimited);
+    edit_->setCursorPosition(std::min(cursor, static_cast<int>(edit_->text().size())));
   }
 
  private:

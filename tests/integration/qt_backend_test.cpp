@@ -370,6 +370,15 @@ TEST_F(QtBackendTest, ACloseRequestFromOutsideLeavesTheFormToItsProgram) {
   EXPECT_TRUE(top->isVisible());
 }
 
+TEST_F(QtBackendTest, AProgramsTextShowsFromItsBeginning) {
+  ShowForm();
+  auto* edit = static_cast<QLineEdit*>(AddControl(PeerKind::Edit, controlEvents, control));
+  edit->clearFocus();
+  control->SetText("/a/long/path/to/some/program/that/does/not/fit/in/the/field");
+  control->SetMaxLength(0);  // as every edit is set up after its text
+  EXPECT_EQ(edit->cursorPosition(), 0);
+}
+
 TEST_F(QtBackendTest, EditReportsTheUsersTextOnly) {
   ShowForm();
   auto* edit = static_cast<QLineEdit*>(AddControl(PeerKind::Edit, controlEvents, control));
