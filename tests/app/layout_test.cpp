@@ -208,7 +208,8 @@ TEST_F(LayoutTest, TheFullWindowShowsEveryControlAtItsPlaceWithItsDesignValues) 
                                                       f.PingActive, f.AppMonitorActive})
     ExpectCaptionPainted(f, screen, *c, c->Font().Color());
   // The buttons' captions show in their idle colour while the pointer is elsewhere.
-  for (TExplorerButton* b : {f.colorsbutton, f.ExplorerButton4, f.OfficeButton2, f.ExplorerButton2, f.ExplorerButton1})
+  for (TExplorerButton* b :
+       {f.colorsbutton, f.ExplorerButton4, f.OfficeButton2, f.ExplorerButton2, f.ExplorerButton1})
     ExpectCaptionPainted(f, screen, *b, b->UnselectedFontColor());
 }
 
