@@ -117,8 +117,8 @@ class IWindowPeer {
   // Pixels of the client area on each side that typed text keeps clear of.
   virtual void SetTextMargins(int /*left*/, int /*top*/, int /*right*/, int /*bottom*/) {}
   virtual void SelectAll() {}
-  // Whether the latest focus gain came from a mouse press on the edit itself
-  // (not on a child window inside it).
+  // Whether the latest focus gain came from a mouse press (on the edit or on a
+  // window inside it) rather than from the keyboard or the program.
   virtual bool FocusedByMouse() const { return false; }
   // List boxes.
   virtual void ListAdd(const std::string&) {}

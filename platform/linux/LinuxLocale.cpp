@@ -376,7 +376,8 @@ char LinuxLocale::ReadDecimalSeparator(const std::string& localeName) {
 }
 
 LinuxLocale::LinuxLocale(const std::string& localeName)
-    : formats_(DeriveTimeDateFormats(ReadFacts(localeName))), decimalSeparator_(ReadDecimalSeparator(localeName)) {}
+    : formats_(DeriveTimeDateFormats(ReadFacts(localeName))),
+      decimalSeparator_(ReadDecimalSeparator(localeName)) {}
 
 CivilTime LinuxLocale::Now() const {
   const time_t now = ::time(nullptr);
