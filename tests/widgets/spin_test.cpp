@@ -266,20 +266,26 @@ TEST_F(SpinTest, HoldingAnArrowRepeatsAfter400ThenEvery100Milliseconds) {
 TEST_F(SpinTest, RepeatStopsOnAnErrorAndAPressFailsWithoutTimers) {
   Range(0, 0, "0");
   edit->OnChange = [](TObject*) { throw EConvertError("bad step"); };
+  const TTimer* timer = nullptr;
   Mouse(MouseAction::Down, 7, 3);
+  timer = edit->Button()->UpArrow()->RepeatTimer();
   env.loop.Advance(1000);
   EXPECT_EQ(Errors(), std::vector<std::string>{"bad step."}) << "reported once; the repeating stopped";
-  EXPECT_FALSE(edit->Button()->UpArrow()->RepeatTimer()->Running());
+  EXPECT_FALSE(timer->Running());
+  Mouse(MouseAction::Up, 7, 3);  // the release still steps (and fails)
+  Mouse(MouseAction::Down, 7, 3);
+  ASSERT_TRUE(timer->Running());
+  Mouse(MouseAction::Up, 7, 3);
+  EXPECT_FALSE(timer->Running()) << "a failing release click stops the repeat all the same";
+  EXPECT_EQ(edit->Text(), "3");
 
   edit->OnChange = nullptr;
-  Mouse(MouseAction::Up, 7, 3);
-  EXPECT_EQ(edit->Text(), "2") << "the release still steps";
-
   env.loop.RefuseTimers(true);
   Mouse(MouseAction::Down, 7, 12);
   EXPECT_EQ(Errors().back(), "Not enough timers available.");
+  EXPECT_EQ(Errors().size(), 4u);
   Mouse(MouseAction::Up, 7, 12);
-  EXPECT_EQ(edit->Text(), "1");
+  EXPECT_EQ(edit->Text(), "2");
 }
 
 TEST_F(SpinTest, BlockSitsInsideTheRightEdgeAndTheFieldKeepsItsMinimumHeight) {
