@@ -8,14 +8,14 @@
 #include <string>
 
 #include "WidgetHost.h"
-#include "toolkit/Menus.h"
 #include "toolkit/ExtCtrls.h"
+#include "toolkit/Menus.h"
 #include "widgets/Gauges.h"
 #include "widgets/Graflite.h"
 #include "widgets/GrafliteImages.h"
 #include "widgets/Scope.h"
-#include "widgets/explbtn.h"
 #include "widgets/Spin.h"
+#include "widgets/explbtn.h"
 
 namespace qv::testing {
 namespace {
@@ -187,6 +187,8 @@ TEST(Gallery, WritesButtonLooks) {
         b.SetAlignment(static_cast<TAlignment>(a));
         b.MouseEnter();
       });
+}
+
 // A spin edit as the window shows it: the field's sunken edge drawn around the
 // field's pixels, and the arrow block within the edge.
 void SaveSpinEdit(TSpinEdit& edit, const std::string& name) {
