@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QEnterEvent>
 #include <QEvent>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -141,6 +143,12 @@ bool IsPainted(PeerKind kind) {
   return kind == PeerKind::Form || kind == PeerKind::Custom;
 }
 
+// Where a child's coordinates start: inside an edit, within its sunken edge,
+// as for the window system's own edits; elsewhere at the parent's corner.
+QPoint ClientOrigin(const QWidget* parent) {
+  return qobject_cast<const QLineEdit*>(parent) != nullptr ? QPoint(kEditEdge, kEditEdge) : QPoint();
+}
+
 }  // namespace
 
 QColor ColorFromBgr(std::uint32_t bgr) {
@@ -264,6 +272,7 @@ class PeerBridge final : public QObject {
   QRegion pending;  // invalidated, not yet painted
   QColor background = Qt::black;
   QPoint lastReportedPos;
+  bool focusByMouse = false;  // the latest focus gain came from a mouse press
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -272,6 +281,9 @@ class PeerBridge final : public QObject {
   bool OnMouse(QWidget* source, QMouseEvent* event);
   bool OnKey(QKeyEvent* event);
   void OnFocus(bool gained, Qt::FocusReason reason);
+  // Edits: whether the model lets the user cut or paste now.
+  bool Allows(ClipboardCommand command);
+  void ShowMenuWithoutCutAndPaste(const QContextMenuEvent* event);
 
   QWidget* widget_;
   IPeerEvents* events_;
@@ -324,6 +336,22 @@ bool PeerBridge::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Paint:
       if (own) pending -= static_cast<QPaintEvent*>(event)->region();
       break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      // Dropping text into an edit is pasting it.
+      if (own && kind_ == PeerKind::Edit && !Allows(ClipboardCommand::Paste)) {
+        event->ignore();
+        return true;
+      }
+      break;
+    case QEvent::ContextMenu:
+      if (own && kind_ == PeerKind::Edit &&
+          !(Allows(ClipboardCommand::Cut) && Allows(ClipboardCommand::Paste))) {
+        ShowMenuWithoutCutAndPaste(static_cast<QContextMenuEvent*>(event));
+        return true;
+      }
+      break;
     default: break;
   }
   return false;
@@ -361,6 +389,10 @@ bool PeerBridge::OnMouse(QWidget* source, QMouseEvent* event) {
   // keep their own menu, as the native edit control does.
   if (m.action == MouseAction::Up && m.button == MouseButton::Right && kind_ != PeerKind::Edit)
     Notify([&](IPeerEvents& e) { e.PeerContextMenu(m.x, m.y); });
+  // X11 edits paste the selection where the middle button comes up.
+  if (m.action == MouseAction::Up && m.button == MouseButton::Middle && kind_ == PeerKind::Edit &&
+      !Allows(ClipboardCommand::Paste))
+    return true;
   if (!IsPainted(kind_)) return false;  // the native control handles it as well
   event->accept();
   return true;
@@ -374,6 +406,10 @@ bool PeerBridge::OnKey(QKeyEvent* event) {
   if (virtualKey != 0 || typed != 0) {
     const unsigned shift = ShiftFromQt(event->modifiers(), QGuiApplication::mouseButtons());
     Notify([&](IPeerEvents& e) { swallowed = e.PeerKey(virtualKey, typed, shift); });
+  }
+  if (!swallowed && kind_ == PeerKind::Edit) {
+    swallowed = (event->matches(QKeySequence::Cut) && !Allows(ClipboardCommand::Cut)) ||
+                (event->matches(QKeySequence::Paste) && !Allows(ClipboardCommand::Paste));
   }
   if (!swallowed && IsContextMenuKey(event) && kind_ != PeerKind::Edit) {
     // The keyboard's menu request opens the menu at the control's corner.
@@ -399,7 +435,25 @@ void PeerBridge::OnFocus(bool gained, Qt::FocusReason reason) {
     if (transient || !focusReported_) return;
     focusReported_ = false;
   }
+  if (gained) focusByMouse = reason == Qt::MouseFocusReason;
   Notify([&](IPeerEvents& e) { e.PeerFocus(gained); });
+}
+
+bool PeerBridge::Allows(ClipboardCommand command) {
+  bool allowed = true;
+  Notify([&](IPeerEvents& e) { allowed = e.PeerClipboardCommand(command); });
+  return allowed;
+}
+
+void PeerBridge::ShowMenuWithoutCutAndPaste(const QContextMenuEvent* event) {
+  auto* edit = static_cast<QLineEdit*>(widget_);
+  // The edit's own menu as a read-only edit has it: copying and selecting only.
+  const bool readOnly = edit->isReadOnly();
+  edit->setReadOnly(true);
+  const std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+  edit->setReadOnly(readOnly);
+  const DeferWidgetDeletion keepWidgets;
+  menu->exec(event->globalPos());
 }
 
 // Forms and custom peers: the toolkit paints every pixel.
@@ -492,7 +546,8 @@ class QtPeer : public IWindowPeer {
 
   void SetBounds(int left, int top, int width, int height) override {
     if (widget_ == nullptr) return;
-    widget_->setGeometry(left, top, std::max(0, width), std::max(0, height));
+    const QPoint origin = ClientOrigin(widget_->parentWidget());
+    widget_->setGeometry(left + origin.x(), top + origin.y(), std::max(0, width), std::max(0, height));
   }
 
   void SetVisible(bool visible) override {
@@ -522,6 +577,7 @@ class QtPeer : public IWindowPeer {
   }
 
   bool Focused() const override { return widget_ != nullptr && widget_->hasFocus(); }
+  bool FocusedByMouse() const override { return bridge_ != nullptr && bridge_->focusByMouse; }
 
   void SetFont(const FontSpec& font) override {
     if (widget_ != nullptr) widget_->setFont(ToQtFont(font));
@@ -584,6 +640,8 @@ class CustomPeer final : public QtPeer {
   CustomPeer(QWidget* parent, IPeerEvents* events)
       : QtPeer(PeerKind::Custom, new PaintedWidget(parent, Qt::Widget), events) {
     static_cast<PaintedWidget*>(widget_.data())->SetBridge(bridge_.data());
+    // Buttons inside an edit show the pointer, not the edit's text cursor.
+    if (qobject_cast<QLineEdit*>(parent) != nullptr) widget_->setCursor(Qt::ArrowCursor);
   }
 };
 
@@ -717,6 +775,13 @@ class EditPeer final : public QtPeer {
     const int cursor = edit_->cursorPosition();
     edit_->setMaxLength(length > 0 ? length : kUnlimited);
     edit_->setCursorPosition(std::min(cursor, static_cast<int>(edit_->text().size())));
+  }
+  void SetTextMargins(int left, int top, int right, int bottom) override {
+    if (edit_ != nullptr)
+      edit_->setTextMargins(std::max(0, left), std::max(0, top), std::max(0, right), std::max(0, bottom));
+  }
+  void SelectAll() override {
+    if (edit_ != nullptr) edit_->selectAll();
   }
 
  private:

@@ -62,6 +62,10 @@ class WidgetHost {
   std::unique_ptr<TWinControl> host_;
 };
 
+// The model behind a peer made by CountingWindowSystem: what the window system
+// reports the user's mouse and keys to.
+platform::IPeerEvents& PeerEventsOf(const TWinControl& control);
+
 // Paints `control` on `target` the way its parent would: translated to its
 // bounds and clipped to them.
 void PaintAsParent(TControl& control, TBitmap& target);

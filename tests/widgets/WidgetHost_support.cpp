@@ -36,6 +36,7 @@ class CountingPeer : public platform::IWindowPeer {
     return system_->pointerKnown;
   }
   bool IsActiveWindow() const override { return system_->activeWindows; }
+  platform::IPeerEvents& Events() const { return *events_; }
 
  private:
   platform::IPeerEvents* events_;
@@ -77,6 +78,10 @@ TWinControl& WidgetHost::Host(int width, int height) {
   host_->SetBounds(0, 0, width, height);
   host_->HandleNeeded();
   return *host_;
+}
+
+platform::IPeerEvents& PeerEventsOf(const TWinControl& control) {
+  return static_cast<CountingPeer*>(control.Peer())->Events();
 }
 
 void PaintAsParent(TControl& control, TBitmap& target) {

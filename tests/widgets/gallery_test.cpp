@@ -8,11 +8,13 @@
 #include <string>
 
 #include "WidgetHost.h"
+#include "toolkit/ExtCtrls.h"
 #include "toolkit/Menus.h"
 #include "widgets/Gauges.h"
 #include "widgets/Graflite.h"
 #include "widgets/GrafliteImages.h"
 #include "widgets/Scope.h"
+#include "widgets/Spin.h"
 #include "widgets/explbtn.h"
 
 namespace qv::testing {
@@ -185,6 +187,59 @@ TEST(Gallery, WritesButtonLooks) {
         b.SetAlignment(static_cast<TAlignment>(a));
         b.MouseEnter();
       });
+}
+
+// A spin edit as the window shows it: the field's sunken edge drawn around the
+// field's pixels, and the arrow block within the edge.
+void SaveSpinEdit(TSpinEdit& edit, const std::string& name) {
+  constexpr int kMargin = 2;
+  TBitmap surface;
+  FillBitmap(surface, edit.Width() + 2 * kMargin, edit.Height() + 2 * kMargin, RGB(214, 223, 239));
+  TCanvas& canvas = surface.Canvas();
+  TBitmap& field = edit.PaintToBackBuffer();
+  canvas.CopyRect(Bounds(kMargin, kMargin, edit.Width(), edit.Height()), field.Canvas(),
+                  Rect(0, 0, edit.Width(), edit.Height()));
+  TRect edge = Bounds(kMargin, kMargin, edit.Width(), edit.Height());
+  Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
+  Frame3D(canvas, edge, cl3DDkShadow, cl3DLight, 1);
+  TSpinButton& block = *edit.Button();
+  TBitmap& arrows = block.PaintToBackBuffer();
+  const int origin = kMargin + platform::kEditEdge;
+  canvas.CopyRect(Bounds(origin + block.Left(), origin + block.Top(), block.Width(), block.Height()),
+                  arrows.Canvas(), Rect(0, 0, block.Width(), block.Height()));
+  Save(surface, name);
+}
+
+TEST(Gallery, WritesSpinEditLooks) {
+  if (GalleryDir().empty()) GTEST_SKIP() << "QV_GALLERY_DIR is not set";
+  WidgetHost env;
+  TWinControl& host = env.Host(200, 100);
+  TSpinEdit edit(nullptr);
+  edit.SetParent(&host);
+  edit.SetBounds(0, 0, 54, 22);  // the restart delay's field on the settings panel
+  edit.SetMaxValue(99999);
+  edit.SetMinValue(1);
+  edit.SetValue(15);
+  SaveSpinEdit(edit, "spin_rest");
+  for (const auto& [name, y] : {std::pair{"up", 3}, std::pair{"down", 12}}) {
+    platform::MouseEvent press;
+    press.action = platform::MouseAction::Down;
+    press.x = 7;
+    press.y = y;
+    PeerEventsOf(*edit.Button()).PeerMouse(press);
+    SaveSpinEdit(edit, std::string("spin_pressed_") + name);
+    press.action = platform::MouseAction::Up;
+    PeerEventsOf(*edit.Button()).PeerMouse(press);
+  }
+  edit.SetHeight(10);  // grows back to the least height its font needs
+  SaveSpinEdit(edit, "spin_min_height");
+
+  TSpinButton lone(nullptr);
+  lone.SetParent(&host);
+  lone.UpArrow()->SetOptions(lone.UpArrow()->Options() | TTimerSpeedButton::FocusFrame);
+  Save(lone.PaintToBackBuffer(), "spin_button_focused");
+  lone.DownArrow()->SetEnabled(false);
+  Save(lone.PaintToBackBuffer(), "spin_button_down_disabled");
 }
 
 }  // namespace
