@@ -193,8 +193,8 @@ void TForm1::MeasureWatchedLog() {
     }
   }
   if (measured) {
-    WatchedLogSize = static_cast<std::int32_t>(size);
-    LogEvent("Monitoring file " + path + ", Size=" + IntToStr(static_cast<std::int32_t>(size)) + "b");
+    WatchedLogSize = size;
+    LogEvent("Monitoring file " + path + ", Size=" + std::to_string(size) + "b");
   } else {
     LogEvent("File to monitor not found (" + path + ")");
   }

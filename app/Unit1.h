@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/LogLineReader.h"
 #include "platform/Locale.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -43,7 +44,8 @@ class TForm1 : public TForm {
   std::string VersionBanner;
   bool AppFound = false;
   bool Connected = false;
-  std::int32_t WatchedLogSize = 0;
+  // 64 bits: a log beyond 2 GB keeps its true size (see docs/DEVIATIONS.md).
+  std::int64_t WatchedLogSize = 0;
   // The newest line read from the watched log file, over all reads so far.
   std::string LastLine;
   bool HaveLastLine = false;
@@ -199,6 +201,8 @@ class TForm1 : public TForm {
   PendingLine StampLine(const std::string& message) const;
   void DrainLog();
   void WriteLogLine(const PendingLine& line);
+
+  LogLineReader logReader_;  // the watched log, read as far as it is known
 
   std::mutex logMutex_;
   std::deque<PendingLine> logQueue_;

@@ -217,6 +217,21 @@ FileResult<std::int64_t> LinuxFileSystem::Size(const FileHandle& file) {
   return result;
 }
 
+FileResult<FileId> LinuxFileSystem::Identity(const FileHandle& file) {
+  FileResult<FileId> result;
+  if (file.Owner() != this) {
+    result.status = Failure(EBADF, "stat");
+    return result;
+  }
+  struct stat info {};
+  if (::fstat(static_cast<int>(file.Id()), &info) != 0) {
+    result.status = Failure(errno, "stat");
+  } else {
+    result.value = FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  }
+  return result;
+}
+
 FileStatus LinuxFileSystem::Close(FileHandle& file) {
   if (file.Owner() != this) return Failure(EBADF, "close");
   const int fd = static_cast<int>(file.Id());
