@@ -1,7 +1,7 @@
 #include "app/LogLineReader.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace qv {
 
@@ -172,17 +172,18 @@ LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const pl
       result.status = std::move(moved.status);
       return result;
     }
-    std::vector<char> buffer(kReadPiece);
+    // Not cleared: a small growth touches only the pages it is read into.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadPiece);
     while (!scanner_.Ended()) {
-      auto got = files.Read(file, std::span<char>(buffer));
+      auto got = files.Read(file, std::span<char>(buffer.get(), kReadPiece));
       if (!got.Ok()) {
         result.status = std::move(got.status);
         return result;
       }
       if (got.value == 0) break;
       const std::int64_t before = scanner_.Consumed();
-      scanner_.Feed(std::string_view(buffer.data(), got.value));
-      Remember(std::string_view(buffer.data(), static_cast<std::size_t>(scanner_.Consumed() - before)));
+      scanner_.Feed(std::string_view(buffer.get(), got.value));
+      Remember(std::string_view(buffer.get(), static_cast<std::size_t>(scanner_.Consumed() - before)));
     }
   }
   valid_ = true;
