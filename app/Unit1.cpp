@@ -54,7 +54,8 @@ constexpr SettingRow kSettings[] = {
     {"URL", SettingKind::Text, &ControlOf<&TForm1::edIpAddr>, defaults::kPingHost, 4},
     {"Sound", SettingKind::Text, &ControlOf<&TForm1::Edit3>, kRingOut, 6},
     {"Execute", SettingKind::Text, &ControlOf<&TForm1::Edit1>, kDefaultProgram, 5},
-    {"log", SettingKind::Text, &ControlOf<&TForm1::logfile>, "c:\\program files\\dcplus\\logs\\downloads.log", 7},
+    {"log", SettingKind::Text, &ControlOf<&TForm1::logfile>, "c:\\program files\\dcplus\\logs\\downloads.log",
+     7},
     {"pingfile", SettingKind::Text, &ControlOf<&TForm1::pingfile>, "c:\\winnt\\media\\ping.wav", 8},
     {"pongfile", SettingKind::Text, &ControlOf<&TForm1::pongfile>, "c:\\winnt\\media\\pong.wav", 9},
     {"logsound", SettingKind::Text, &ControlOf<&TForm1::Edit4>, kRingOut, 1},
@@ -238,7 +239,9 @@ void TForm1::SaveSettings() {
     const SettingRow& row = kSettings[index];
     TControl* source = row.control(*this);
     switch (row.kind) {
-      case SettingKind::Spin: TessalyReg1->WriteInteger(row.name, static_cast<TSpinEdit*>(source)->Value()); break;
+      case SettingKind::Spin:
+        TessalyReg1->WriteInteger(row.name, static_cast<TSpinEdit*>(source)->Value());
+        break;
       case SettingKind::Check:
         TessalyReg1->WriteInteger(row.name, static_cast<TCheckBox*>(source)->Checked() ? 1 : 0);
         break;

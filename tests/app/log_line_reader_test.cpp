@@ -59,7 +59,8 @@ TEST(LogLineScannerTest, AgreesWithThePlainReaderHoweverTheTextIsCut) {
       scanner.Feed(std::string_view(text).substr(at, piece));
       at += piece;
       if (everyCut || at == text.size()) {
-        ASSERT_EQ(Scanned(scanner), PlainNewestLine(std::string_view(text).substr(0, at))) << "round " << round;
+        ASSERT_EQ(Scanned(scanner), PlainNewestLine(std::string_view(text).substr(0, at)))
+            << "round " << round;
       }
     }
   }
@@ -67,10 +68,14 @@ TEST(LogLineScannerTest, AgreesWithThePlainReaderHoweverTheTextIsCut) {
 
 TEST(LogLineScannerTest, FollowsTheLineRules) {
   EXPECT_EQ(PlainNewestLine(""), std::nullopt);
-  EXPECT_EQ(PlainNewestLine("\x1A" "hidden"), std::nullopt);
+  EXPECT_EQ(PlainNewestLine("\x1A"
+                            "hidden"),
+            std::nullopt);
   EXPECT_EQ(PlainNewestLine("one\r\ntwo\r\n"), "two");  // the empty text after the last end is no line
-  EXPECT_EQ(PlainNewestLine("one\r\n\r\n"), "");           // an empty line is a line
-  EXPECT_EQ(PlainNewestLine("one\rtwo\nthree\r\n\x1A" "four\r\n"), "three");
+  EXPECT_EQ(PlainNewestLine("one\r\n\r\n"), "");        // an empty line is a line
+  EXPECT_EQ(PlainNewestLine("one\rtwo\nthree\r\n\x1A"
+                            "four\r\n"),
+            "three");
   EXPECT_EQ(PlainNewestLine("no line end"), "no line end");
   EXPECT_EQ(PlainNewestLine(std::string(kMaxLogLine + 5, 'x') + "\r\n"), std::string(kMaxLogLine, 'x'));
 
@@ -107,7 +112,9 @@ class CountingFiles final : public platform::IFileSystem {
                                           platform::SeekOrigin origin) override {
     return inner_.Seek(file, offset, origin);
   }
-  platform::FileResult<std::int64_t> Size(const platform::FileHandle& file) override { return inner_.Size(file); }
+  platform::FileResult<std::int64_t> Size(const platform::FileHandle& file) override {
+    return inner_.Size(file);
+  }
   platform::FileResult<platform::FileId> Identity(const platform::FileHandle& file) override {
     return inner_.Identity(file);
   }
@@ -122,7 +129,8 @@ class CountingFiles final : public platform::IFileSystem {
 class LogLineReaderTest : public ::testing::Test {
  protected:
   LogLineReader::Result ReadLog() {
-    auto opened = files.Open("log", platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
+    auto opened =
+        files.Open("log", platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
     EXPECT_TRUE(opened.Ok());
     counting.bytesRead = 0;
     LogLineReader::Result result = reader.Read(counting, opened.value);
@@ -131,8 +139,8 @@ class LogLineReaderTest : public ::testing::Test {
   }
   // Writes the file anew in place: the same file, other bytes.
   void Rewrite(const std::string& text) {
-    auto opened = files.Open("log", platform::kGenericWrite, platform::kFileShareRead | platform::kFileShareWrite,
-                             platform::kCreateAlways);
+    auto opened = files.Open("log", platform::kGenericWrite,
+                             platform::kFileShareRead | platform::kFileShareWrite, platform::kCreateAlways);
     ASSERT_TRUE(opened.Ok());
     ASSERT_TRUE(files.Write(opened.value, text).Ok());
     files.Close(opened.value);
@@ -157,7 +165,9 @@ TEST_F(LogLineReaderTest, AGrowingLogIsReadOnlyWhereItGrew) {
   EXPECT_LE(counting.bytesRead, 7 + 2 * LogLineReader::kCheckBytes);
   EXPECT_EQ(reader.Resumable(), static_cast<std::int64_t>(text.size()));
 
-  text += "\x1A" "gone\r\n";
+  text +=
+      "\x1A"
+      "gone\r\n";
   Rewrite(text);
   EXPECT_EQ(ReadLog().newest, "second");
   text += "more after the end\r\n";

@@ -10,7 +10,8 @@
 namespace qv::testing {
 namespace {
 
-constexpr const char* kNewContent = "$$$ The monitored application has written new content to the monitor file";
+constexpr const char* kNewContent =
+    "$$$ The monitored application has written new content to the monitor file";
 constexpr std::int64_t kGiB = std::int64_t{1} << 30;
 
 class LogWatchTest : public AppFixture {
@@ -97,7 +98,8 @@ TEST_F(LogWatchTest, SizesBeyondThirtyTwoBitsAreComparedWhole) {
   EXPECT_EQ(f.WatchedLogSize, 9);
 
   // Beyond 2 GiB no negative size, beyond 4 GiB no wrapped one.
-  for (const auto& [hole, sizeText] : {std::pair{3 * kGiB, "3221225480"}, std::pair{5 * kGiB, "5368709128"}}) {
+  for (const auto& [hole, sizeText] :
+       {std::pair{3 * kGiB, "3221225480"}, std::pair{5 * kGiB, "5368709128"}}) {
     const std::string big = WriteSparse("big.log", hole, "\r\nlast\r\n");
     dialogs.files.push_back(big);
     f.Panel9Click(f.Panel9);
