@@ -1,5 +1,6 @@
 #include "app/LogLineReader.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -154,7 +155,8 @@ void LogLineReader::Remember(std::string_view piece) {
   }
 }
 
-LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const platform::FileHandle& file) {
+LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const platform::FileHandle& file,
+                                          std::stop_token stop) {
   Result result;
   auto id = files.Identity(file);
   if (!id.Ok()) {
@@ -175,6 +177,10 @@ LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const pl
     // Not cleared: a small growth touches only the pages it is read into.
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadPiece);
     while (!scanner_.Ended()) {
+      if (stop.stop_requested()) {
+        result.status = platform::FileStatus::Failure(ECANCELED, "read: stopped");
+        return result;
+      }
       auto got = files.Read(file, std::span<char>(buffer.get(), kReadPiece));
       if (!got.Ok()) {
         result.status = std::move(got.status);

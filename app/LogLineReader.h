@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -66,10 +67,16 @@ class LogLineReader {
   };
 
   // Reads the open `file` to its end (or its Ctrl-Z). Moves the file position.
-  Result Read(platform::IFileSystem& files, const platform::FileHandle& file);
+  // A stop request ends the read early, as a failure.
+  Result Read(platform::IFileSystem& files, const platform::FileHandle& file, std::stop_token stop = {});
   // Bytes of the last file read that a later read need not read again.
   std::int64_t Resumable() const { return valid_ ? scanner_.Consumed() : 0; }
   void Forget();
+  // Goes on from what `other` has read when it got further; the next Read
+  // still checks that the file is the one `other` read.
+  void TakeOver(LogLineReader&& other) {
+    if (other.Resumable() > Resumable()) *this = std::move(other);
+  }
 
   // How much is compared at each end of the remembered part.
   static constexpr std::size_t kCheckBytes = 16 * 1024;

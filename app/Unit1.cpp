@@ -226,6 +226,7 @@ void TForm1::MeasureWatchedLog() {
   if (measured) {
     WatchedLogSize = size;
     LogEvent("Monitoring file " + path + ", Size=" + std::to_string(size) + "b");
+    WarmUpLogReader(path);
   } else {
     LogEvent("File to monitor not found (" + path + ")");
   }

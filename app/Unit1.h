@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "app/LogLineReader.h"
 #include "platform/Locale.h"
@@ -89,6 +91,8 @@ class TForm1 : public TForm {
 
   // Renews the window's size and outline from the picture it shows.
   void RenewOutline();
+  // Bytes of the watched log that the next change need not read again.
+  std::int64_t WatchedLogBytesKnown() const { return logReader_->Resumable(); }
 
   // --- components, in form order ----------------------------------------------
   TKZTransImage* KZTransImage1 = nullptr;
@@ -186,8 +190,9 @@ class TForm1 : public TForm {
   void LoadSettings();       // start-up step 8
   void SaveSettings();       // the guarded block of the save
   void MeasureWatchedLog();  // start-up step 10, and after a log file is chosen
-  void WatchLogFile();       // the watch timer's log-file half
-  void WatchApplication();   // the watch timer's application half
+  void WarmUpLogReader(const std::string& path);
+  void WatchLogFile();      // the watch timer's log-file half
+  void WatchApplication();  // the watch timer's application half
   // Starts the watched program; false when the system refused.
   bool StartWatchedProgram(const std::string& command);
   void OpenSysLog();  // start-up step 2
@@ -202,7 +207,11 @@ class TForm1 : public TForm {
   void DrainLog();
   void WriteLogLine(const PendingLine& line);
 
-  LogLineReader logReader_;  // the watched log, read as far as it is known
+  // The watched log, read as far as it is known (GUI thread only). A new log
+  // is read once in the background, so that its first change costs the GUI
+  // thread no more than the later ones.
+  std::shared_ptr<LogLineReader> logReader_ = std::make_shared<LogLineReader>();
+  std::jthread logWarmUp_;
 
   std::mutex logMutex_;
   std::deque<PendingLine> logQueue_;

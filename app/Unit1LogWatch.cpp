@@ -2,6 +2,7 @@
 // another file.
 #include "app/Unit1.h"
 #include "desktop/KZTransImg.h"
+#include "platform/EventLoop.h"
 #include "platform/Files.h"
 #include "platform/Services.h"
 #include "toolkit/Dialogs.h"
@@ -24,7 +25,7 @@ void TForm1::WatchLogFile() {
       if (ok && size.value != WatchedLogSize) {
         PlaySoundFile(Edit4->Text());
         LogEvent("$$$ The monitored application has written new content to the monitor file");
-        LogLineReader::Result read = logReader_.Read(*files, file);
+        LogLineReader::Result read = logReader_->Read(*files, file);
         ok = read.Ok();
         if (ok && read.newest) {
           LastLine = std::move(*read.newest);
@@ -43,6 +44,26 @@ void TForm1::WatchLogFile() {
     }
   }
   if (!ok) LogEvent("File to monitor not found " + path);
+}
+
+void TForm1::WarmUpLogReader(const std::string& path) {
+  platform::IFileSystem* files = platform::Current().files;
+  platform::IEventLoop* loop = platform::Current().loop;
+  if (files == nullptr || loop == nullptr) return;
+  // Replacing the thread stops and joins an earlier one.
+  logWarmUp_ = std::jthread([files, loop, path, target = std::weak_ptr(logReader_)](std::stop_token stop) {
+    auto opened =
+        files->Open(path, platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
+    if (!opened.Ok()) return;
+    auto reader = std::make_shared<LogLineReader>();
+    const bool read = reader->Read(*files, opened.value, stop).Ok();
+    files->Close(opened.value);
+    if (!read) return;
+    // Handed over on the GUI thread; a window already gone takes nothing.
+    loop->Post([target, reader] {
+      if (auto watched = target.lock()) watched->TakeOver(std::move(*reader));
+    });
+  });
 }
 
 void TForm1::Panel9Click(TObject*) {

@@ -82,6 +82,21 @@ TEST_F(LogWatchTest, RotatedDeletedAndRewrittenLogs) {
   EXPECT_EQ(f.WatchedLogSize, 19);
 }
 
+TEST_F(LogWatchTest, AMeasuredLogIsReadAheadSoItsFirstChangeReadsOnlyTheNewLines) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\r\n";
+  dir.WriteFile("watched.log", text);
+  TForm1& f = StartWatching();
+  for (int i = 0; i < 500 && f.WatchedLogBytesKnown() == 0; ++i) loop.WaitForPosts(10);
+  EXPECT_EQ(f.WatchedLogBytesKnown(), static_cast<std::int64_t>(text.size()));
+  EXPECT_EQ(Messages().back(), "Monitoring file " + Log() + ", Size=" + std::to_string(text.size()) + "b");
+
+  Append("appended\r\n");
+  Tick();
+  EXPECT_EQ(Count("$$$ ==> appended"), 1);
+  EXPECT_EQ(f.WatchedLogBytesKnown(), static_cast<std::int64_t>(text.size() + 10));
+}
+
 TEST_F(LogWatchTest, SizesBeyondThirtyTwoBitsAreComparedWhole) {
   WriteSparse("watched.log", 4 * kGiB, "\r\nfirst\r\n");
   TForm1& f = StartWatching();
