@@ -40,6 +40,7 @@ struct SettingRow {
 };
 
 constexpr const char* kRingOut = "c:\\winnt\\media\\ringout.wav";
+constexpr const char* kDefaultLog = "c:\\program files\\dcplus\\logs\\downloads.log";
 constexpr const char* kDefaultProgram = "c:\\program files\\dcplus\\DCPlusPlus.exe";
 
 constexpr SettingRow kSettings[] = {
@@ -54,8 +55,7 @@ constexpr SettingRow kSettings[] = {
     {"URL", SettingKind::Text, &ControlOf<&TForm1::edIpAddr>, defaults::kPingHost, 4},
     {"Sound", SettingKind::Text, &ControlOf<&TForm1::Edit3>, kRingOut, 6},
     {"Execute", SettingKind::Text, &ControlOf<&TForm1::Edit1>, kDefaultProgram, 5},
-    {"log", SettingKind::Text, &ControlOf<&TForm1::logfile>, "c:\\program files\\dcplus\\logs\\downloads.log",
-     7},
+    {"log", SettingKind::Text, &ControlOf<&TForm1::logfile>, kDefaultLog, 7},
     {"pingfile", SettingKind::Text, &ControlOf<&TForm1::pingfile>, "c:\\winnt\\media\\ping.wav", 8},
     {"pongfile", SettingKind::Text, &ControlOf<&TForm1::pongfile>, "c:\\winnt\\media\\pong.wav", 9},
     {"logsound", SettingKind::Text, &ControlOf<&TForm1::Edit4>, kRingOut, 1},
