@@ -186,13 +186,13 @@ class TForm1 : public TForm {
   TPopupMenu* PopupMenu2 = nullptr;
 
  private:
-  void CreateLayout();       // the stored form description (Unit1Layout.cpp)
-  void LoadSettings();       // start-up step 8
-  void SaveSettings();       // the guarded block of the save
-  void MeasureWatchedLog();  // start-up step 10, and after a log file is chosen
-  void WarmUpLogReader(const std::string& path);
-  void WatchLogFile();      // the watch timer's log-file half
-  void WatchApplication();  // the watch timer's application half
+  void CreateLayout();                            // the stored form description (Unit1Layout.cpp)
+  void LoadSettings();                            // start-up step 8
+  void SaveSettings();                            // the guarded block of the save
+  void MeasureWatchedLog();                       // start-up step 10, and after a log file is chosen
+  void WarmUpLogReader(const std::string& path);  // reads a measured log ahead, off the GUI thread
+  void WatchLogFile();                            // the watch timer's log-file half
+  void WatchApplication();                        // the watch timer's application half
   // Starts the watched program; false when the system refused.
   bool StartWatchedProgram(const std::string& command);
   void OpenSysLog();  // start-up step 2
