@@ -68,14 +68,25 @@ class LzwEncoder {
 
   // Codes a run of pixels. The running string lives in locals for the loop so
   // it stays in registers (the output bytes could alias any member); a miss
-  // (about one pixel in twenty) hands it back to the members.
+  // (about one pixel in twenty) hands it back to the members. `Depth` is the
+  // bits per pixel of the row: 1- and 4-bit pixels are taken out of their
+  // bytes here, in the coding loop, most significant first.
+  template <int Depth>
   void Add(const std::uint8_t* pixels, int count) {
+    static_assert(Depth == 1 || Depth == 4 || Depth == 8);
     const std::uint32_t* const slots = slots_.data();
     int prefix = prefix_;
     std::uint32_t hash = hash_;
     int length = length_;
     for (int i = 0; i < count; ++i) {
-      const int pixel = pixels[i];
+      int pixel;
+      if constexpr (Depth == 8) {
+        pixel = pixels[i];
+      } else if constexpr (Depth == 4) {
+        pixel = (pixels[i >> 1] >> ((i & 1) ? 0 : 4)) & 0x0F;
+      } else {
+        pixel = (pixels[i >> 3] >> (7 - (i & 7))) & 1;
+      }
       if (length == 0) {
         prefix = pixel;
         hash = StartHash(pixel);
@@ -273,17 +284,13 @@ std::vector<std::uint8_t> EncodeGIFPixels(const std::uint8_t* bits, std::size_t 
   std::vector<std::uint8_t> out;
   out.reserve(size / 2 + 16);
   LzwEncoder encoder(depth == 1 ? 2 : depth, out);
-  std::vector<std::uint8_t> unpacked(depth == 8 ? 0 : static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = bits + static_cast<std::size_t>(height - 1 - y) * stride;
-    if (depth == 4) {
-      for (int x = 0; x < width; ++x) unpacked[x] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-      row = unpacked.data();
-    } else if (depth == 1) {
-      for (int x = 0; x < width; ++x) unpacked[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-      row = unpacked.data();
+    switch (depth) {
+      case 1: encoder.Add<1>(row, width); break;
+      case 4: encoder.Add<4>(row, width); break;
+      default: encoder.Add<8>(row, width); break;
     }
-    encoder.Add(row, width);
     if (rowDone) rowDone(y + 1);
   }
   encoder.Finish();
