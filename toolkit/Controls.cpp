@@ -24,18 +24,6 @@ TMouseButton FromPeerButton(platform::MouseButton b) {
 
 }  // namespace
 
-platform::FontSpec ToFontSpec(const TFont& font) {
-  platform::FontSpec spec;
-  spec.name = font.Name();
-  spec.height = font.Height();
-  spec.bold = font.Style() & fsBold;
-  spec.italic = font.Style() & fsItalic;
-  spec.underline = font.Style() & fsUnderline;
-  spec.strikeOut = font.Style() & fsStrikeOut;
-  spec.color = ColorToRGB(font.Color());
-  return spec;
-}
-
 // ---------------------------------------------------------------------------
 // TControl
 

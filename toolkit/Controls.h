@@ -236,7 +236,4 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
 // captured one) or to `self`; shared by every windowed control.
 TControl* ControlAtPoint(TWinControl* self, int x, int y);
 
-// Converts a font to what the native peers need.
-platform::FontSpec ToFontSpec(const TFont& font);
-
 }  // namespace qv
