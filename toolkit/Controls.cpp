@@ -156,10 +156,13 @@ void TGraphicControl::Repaint() {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+  // The children's native windows live inside this one's: they go first, so no
+  // peer ever outlives the native window it was made in. The children
+  // themselves are freed later by their owner.
+  DestroyHandle();
   // Children owned elsewhere must not point back at a dead parent.
   for (TControl* c : controls_) c->parent_ = nullptr;
   controls_.clear();
-  peer_.reset();
 }
 
 void TWinControl::InsertControl(TControl* control) {

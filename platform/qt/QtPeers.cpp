@@ -20,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QWindow>
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <utility>
 
@@ -459,8 +460,10 @@ class QtPeer : public IWindowPeer {
   }
 
   ~QtPeer() override {
-    if (bridge_ != nullptr) bridge_->Detach();
-    if (widget_ == nullptr) return;  // went with its parent's widget
+    // The toolkit frees a parent's peer only after its children's, so the
+    // widget is still there: it never goes with its parent's widget first.
+    assert(widget_ != nullptr && bridge_ != nullptr);
+    bridge_->Detach();
     if (DeferWidgetDeletion::Active()) {
       widget_->hide();
       widget_->deleteLater();
@@ -472,20 +475,22 @@ class QtPeer : public IWindowPeer {
   QWidget* Widget() const { return widget_.data(); }
 
   void SetBounds(int left, int top, int width, int height) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     widget_->setGeometry(left, top, std::max(0, width), std::max(0, height));
   }
 
   void SetVisible(bool visible) override {
-    if (widget_ != nullptr) widget_->setVisible(visible);
+    assert(widget_ != nullptr);
+    widget_->setVisible(visible);
   }
 
   void SetEnabled(bool enabled) override {
-    if (widget_ != nullptr) widget_->setEnabled(enabled);
+    assert(widget_ != nullptr);
+    widget_->setEnabled(enabled);
   }
 
   void Invalidate(const PeerRect& area) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     const QRect r = ToQRect(area) & widget_->rect();
     if (r.isEmpty()) return;
     bridge_->pending += r;
@@ -493,31 +498,38 @@ class QtPeer : public IWindowPeer {
   }
 
   void Update() override {
-    if (widget_ == nullptr || bridge_->pending.isEmpty()) return;
+    assert(widget_ != nullptr);
+    if (bridge_->pending.isEmpty()) return;
     const QRegion area = std::exchange(bridge_->pending, QRegion());
     widget_->repaint(area);
   }
 
   void SetFocus() override {
-    if (widget_ != nullptr) widget_->setFocus(Qt::OtherFocusReason);
+    assert(widget_ != nullptr);
+    widget_->setFocus(Qt::OtherFocusReason);
   }
 
-  bool Focused() const override { return widget_ != nullptr && widget_->hasFocus(); }
+  bool Focused() const override {
+    assert(widget_ != nullptr);
+    return widget_->hasFocus();
+  }
 
   void SetFont(const FontSpec& font) override {
-    if (widget_ != nullptr) widget_->setFont(ToQtFont(font));
+    assert(widget_ != nullptr);
+    widget_->setFont(ToQtFont(font));
   }
 
   void SetColors(std::uint32_t background, std::uint32_t text) override;
 
   void SetHint(const std::string& latin1Hint) override {
-    if (widget_ != nullptr) widget_->setToolTip(QString::fromLatin1(latin1Hint));
+    assert(widget_ != nullptr);
+    widget_->setToolTip(QString::fromLatin1(latin1Hint));
   }
 
   void SetText(const std::string&) override {}
 
   void BringToFront() override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     widget_->raise();
     if (widget_->isWindow()) widget_->activateWindow();
   }
@@ -531,7 +543,7 @@ class QtPeer : public IWindowPeer {
 };
 
 void QtPeer::SetColors(std::uint32_t background, std::uint32_t text) {
-  if (widget_ == nullptr) return;
+  assert(widget_ != nullptr);
   const QColor back = ColorFromBgr(background), fore = ColorFromBgr(text);
   QPalette palette = widget_->palette();
   for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -567,20 +579,21 @@ class FormPeer final : public QtPeer {
 
   // Frame position and client size: the same thing for a frameless window.
   void SetBounds(int left, int top, int width, int height) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     Bridge().lastReportedPos = QPoint(left, top);
     widget_->move(left, top);
     widget_->resize(std::max(0, width), std::max(0, height));
   }
 
   void SetVisible(bool visible) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     widget_->setVisible(visible);
     if (visible) ApplyShape();
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (widget_ != nullptr) widget_->setWindowTitle(QString::fromLatin1(latin1Text));
+    assert(widget_ != nullptr);
+    widget_->setWindowTitle(QString::fromLatin1(latin1Text));
   }
 
   void SetStayOnTop(bool onTop) override;
@@ -591,7 +604,7 @@ class FormPeer final : public QtPeer {
   }
 
   void ShowMinimized() override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     // A hidden form only remembers the state and shows minimised later.
     if (widget_->isVisible())
       widget_->showMinimized();
@@ -600,7 +613,7 @@ class FormPeer final : public QtPeer {
   }
 
   void ShowNormal() override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     if (widget_->isVisible()) {
       widget_->showNormal();
       ApplyShape();
@@ -613,7 +626,7 @@ class FormPeer final : public QtPeer {
   // The window may have been rebuilt since the shape was set: give the current
   // native window the outline too, never a remembered one.
   void ApplyShape() {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     if (shape_.isEmpty())
       widget_->clearMask();
     else
@@ -625,7 +638,8 @@ class FormPeer final : public QtPeer {
 };
 
 void FormPeer::SetStayOnTop(bool onTop) {
-  if (widget_ == nullptr || widget_->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
+  assert(widget_ != nullptr);
+  if (widget_->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
   const bool wasVisible = widget_->isVisible();
   const bool wasMinimized = widget_->isMinimized();
   const QPoint pos = widget_->pos();
@@ -657,19 +671,22 @@ class EditPeer final : public QtPeer {
   void SetText(const std::string& latin1Text) override {
     const QString text = QString::fromLatin1(latin1Text);
     // The model hands back what the user just typed: keep the cursor where it is.
-    if (edit_ != nullptr && edit_->text() != text) {
+    assert(edit_ != nullptr);
+    if (edit_->text() != text) {
       edit_->setText(text);
       // A text set by the program shows from its beginning, as native edits do.
       if (!edit_->hasFocus()) edit_->setCursorPosition(0);
     }
   }
   void SetReadOnly(bool readOnly) override {
-    if (edit_ != nullptr) edit_->setReadOnly(readOnly);
+    assert(edit_ != nullptr);
+    edit_->setReadOnly(readOnly);
   }
   void SetMaxLength(int length) override {
     // 0 is "no limit", the largest length the Windows edit control accepts.
     constexpr int kUnlimited = 0x7FFFFFFE;
-    if (edit_ != nullptr) edit_->setMaxLength(length > 0 ? length : kUnlimited);
+    assert(edit_ != nullptr);
+    edit_->setMaxLength(length > 0 ? length : kUnlimited);
   }
 
  private:
@@ -704,22 +721,23 @@ class ListBoxPeer final : public QtPeer {
 
   // The toolkit's changes are never reported back as the user's.
   void ListAdd(const std::string& line) override {
-    if (list_ == nullptr) return;
+    assert(list_ != nullptr);
     const QSignalBlocker quiet(list_);
     list_->addItem(QString::fromLatin1(line));
   }
   void ListDelete(int index) override {
-    if (list_ == nullptr || index < 0 || index >= list_->count()) return;
+    assert(list_ != nullptr);
+    if (index < 0 || index >= list_->count()) return;
     const QSignalBlocker quiet(list_);
     delete list_->takeItem(index);
   }
   void ListClear() override {
-    if (list_ == nullptr) return;
+    assert(list_ != nullptr);
     const QSignalBlocker quiet(list_);
     list_->clear();
   }
   void ListSetItemIndex(int index) override {
-    if (list_ == nullptr) return;
+    assert(list_ != nullptr);
     const QSignalBlocker quiet(list_);
     if (index < 0 || index >= list_->count()) {
       list_->clearSelection();
@@ -748,10 +766,11 @@ class CheckBoxPeer final : public QtPeer {
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (box_ != nullptr) box_->setText(QString::fromLatin1(latin1Text));
+    assert(box_ != nullptr);
+    box_->setText(QString::fromLatin1(latin1Text));
   }
   void SetChecked(bool checked) override {
-    if (box_ == nullptr) return;
+    assert(box_ != nullptr);
     const QSignalBlocker quiet(box_);
     box_->setChecked(checked);
   }
