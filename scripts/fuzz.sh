@@ -46,6 +46,9 @@ if [ $do_build = 1 ]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DQUORVANE_FUZZ=ON -DQUORVANE_GUI=OFF \
       -DQUORVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   fi
+  if [ -n "${QUORVANE_WERROR:-}" ]; then
+    cmake "$build" -DQUORVANE_WERROR="$QUORVANE_WERROR" >/dev/null
+  fi
   nice cmake --build "$build" -j 2 --target "${targets[@]}"
 fi
 
@@ -61,7 +64,7 @@ if [ $regress = 1 ]; then
       continue
     fi
     # Each file run once; libFuzzer stops at the first crash and exits non-zero.
-    if out=$("$build/fuzz/$target" -runs=0 "$corpus" 2>&1); then
+    if out=$("$build/fuzz/$target" -runs=0 -timeout=25 -rss_limit_mb=3072 "$corpus" 2>&1); then
       echo "$target: $(ls "$corpus" | wc -l) inputs pass"
     else
       echo "$out" | tail -40
