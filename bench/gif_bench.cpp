@@ -183,14 +183,15 @@ Picture MakeChart() {
   std::vector<std::uint8_t> px(1600 * 1200, 0);
   std::mt19937 rng(5);
   for (int y = 0; y < 1200; ++y)
-    for (int x = 0; x < 1600; ++x) px[static_cast<std::size_t>(y * 1600 + x)] = static_cast<std::uint8_t>(y / 150);
+    for (int x = 0; x < 1600; ++x)
+      px[static_cast<std::size_t>(y * 1600 + x)] = static_cast<std::uint8_t>(y / 150);
   for (int bar = 0; bar < 60; ++bar) {
     const int x0 = 20 + bar * 26, top = 100 + static_cast<int>(rng() % 1000);
     for (int y = top; y < 1180; ++y)
-      for (int x = x0; x < x0 + 18; ++x) px[static_cast<std::size_t>(y * 1600 + x)] = static_cast<std::uint8_t>(8 + bar % 8);
+      for (int x = x0; x < x0 + 18; ++x)
+        px[static_cast<std::size_t>(y * 1600 + x)] = static_cast<std::uint8_t>(8 + bar % 8);
   }
-  for (int i = 0; i < 40000; ++i)
-    px[rng() % px.size()] = static_cast<std::uint8_t>(rng() % 16);
+  for (int i = 0; i < 40000; ++i) px[rng() % px.size()] = static_cast<std::uint8_t>(rng() % 16);
   p.frames.push_back(std::move(px));
   return p;
 }

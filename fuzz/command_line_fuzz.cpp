@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(split.words.size() == split.quoted.size());
   for (std::size_t i = 0; i < split.words.size(); ++i) {
     // An unquoted word is never empty and holds no blank.
-    if (!split.quoted[i]) Check(!split.words[i].empty() && split.words[i].find_first_of(" \t") == std::string::npos);
+    if (!split.quoted[i])
+      Check(!split.words[i].empty() && split.words[i].find_first_of(" \t") == std::string::npos);
   }
 
   // The same bytes read as a list of words (cut at NULs), quoted and joined.

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t from = 0;
     for (std::string& name : into) {
       const std::size_t bar = text.find('|', from);
-      name = text.substr(std::min(from, text.size()), bar == std::string::npos ? std::string::npos : bar - from);
+      name =
+          text.substr(std::min(from, text.size()), bar == std::string::npos ? std::string::npos : bar - from);
       from = bar == std::string::npos ? text.size() : bar + 1;
     }
   };

@@ -24,7 +24,8 @@ const Folders& Scratch() {
     f.paths.dataHome = root + "/data";
     f.paths.dataDirs = {root + "/share"};
     f.paths.fallbackBrowser.clear();
-    for (const char* dir : {"/config", "/etc", "/data", "/data/applications", "/share", "/share/applications"}) {
+    for (const char* dir :
+         {"/config", "/etc", "/data", "/data/applications", "/share", "/share/applications"}) {
       std::system(("mkdir -p '" + root + dir + "'").c_str());
     }
     f.mimeapps = f.paths.configHome + "/mimeapps.list";

@@ -46,7 +46,6 @@ constexpr std::size_t kInfoBitCountAt = 14;
   throw EReadError("Stream read error");
 }
 
-
 constexpr std::uint64_t Even(std::uint32_t size) {
   return static_cast<std::uint64_t>(size) + (size & 1u);
 }

@@ -221,8 +221,8 @@ void PlaceRows(DecodeContext& c) {
   c.result.pixels.assign(c.total, 0);
   const std::vector<int> order = GIFRowOrder(static_cast<int>(c.height), true);
   for (std::size_t i = 0; i < c.height; ++i) {
-    std::memcpy(c.result.pixels.data() + static_cast<std::size_t>(order[i]) * c.width, c.out.data() + i * c.width,
-                c.width);
+    std::memcpy(c.result.pixels.data() + static_cast<std::size_t>(order[i]) * c.width,
+                c.out.data() + i * c.width, c.width);
   }
 }
 

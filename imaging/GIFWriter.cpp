@@ -458,7 +458,8 @@ void TGIFImage::PutScreen(std::vector<std::uint8_t>& out) {
   if (global.Count > 0) {
     const int e = GIFColorExponent(global.Count);
     // The size field must describe the table actually written.
-    packed = static_cast<std::uint8_t>(gif::kColorTableFlag | ((e - 1) << gif::kColorResolutionShift) | (e - 1));
+    packed =
+        static_cast<std::uint8_t>(gif::kColorTableFlag | ((e - 1) << gif::kColorResolutionShift) | (e - 1));
     if (backgroundColor_ != clNone) {
       background = static_cast<std::uint8_t>(std::max(global.IndexOf(ColorToRGB(backgroundColor_)), 0));
     }

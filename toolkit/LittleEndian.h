@@ -26,19 +26,15 @@ constexpr std::uint32_t LoadLe32(const std::uint8_t* p) {
 // error) and, should it return, 0 is read.
 template <typename Fail>
 std::uint16_t ReadLe16(std::span<const std::uint8_t> data, std::size_t at, Fail&& fail) {
-  if (!HasBytes(data, at, 2)) {
-    fail();
-    return 0;
-  }
-  return LoadLe16(data.data() + at);
+  if (HasBytes(data, at, 2)) return LoadLe16(data.data() + at);
+  fail();
+  return 0;
 }
 template <typename Fail>
 std::uint32_t ReadLe32(std::span<const std::uint8_t> data, std::size_t at, Fail&& fail) {
-  if (!HasBytes(data, at, 4)) {
-    fail();
-    return 0;
-  }
-  return LoadLe32(data.data() + at);
+  if (HasBytes(data, at, 4)) return LoadLe32(data.data() + at);
+  fail();
+  return 0;
 }
 
 inline void StoreLe16(std::uint8_t* p, std::uint32_t v) {
