@@ -7,6 +7,7 @@
 #   scripts/fuzz.sh [-t SECONDS] [-n] [target...]
 #     -t  wall-clock time per target (default 600)
 #     -n  do not build; use the binaries already in build/fuzz
+#   QV_FUZZ_MAX_LEN (16384) and QV_FUZZ_TIMEOUT (60 s) bound an input.
 #   scripts/fuzz.sh --regress
 #     runs every target once over each file of its stored corpus and exits
 #     non-zero if any input crashes (the test command's regression step)
@@ -22,6 +23,9 @@ build=$root/build/fuzz
 logs=${QV_FUZZ_LOGS:-$build/logs}
 seconds=600
 max_len=${QV_FUZZ_MAX_LEN:-16384}
+# Seconds one input may take. libFuzzer counts wall-clock time, and a niced
+# fuzzer on a busy machine gets a small share of a core: keep it generous.
+timeout=${QV_FUZZ_TIMEOUT:-60}
 do_build=1
 regress=0
 targets=()
@@ -90,7 +94,7 @@ for target in "${targets[@]}"; do
   echo "$target: ${seconds}s, log $log"
   # New inputs go to the work corpus; the stored one is read only here.
   /usr/bin/time -f "cpu_seconds %U user %S sys, %e wall" -a -o "$log" \
-    nice -n 19 "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=3072 -max_len="$max_len" \
+    nice -n 19 "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout="$timeout" -rss_limit_mb=3072 -max_len="$max_len" \
     -artifact_prefix="$finds/" "$work" "$stored" >>"$log" 2>&1 || echo "$target: the run ended with a find (see $log)"
   # Fold back: a fresh minimal set covering everything the stored and the work
   # corpus cover. Crashes stay in $finds until fixed; then they join the
