@@ -179,10 +179,10 @@ class LifetimeWindowSystem : public platform::IWindowSystem {
     std::string name_;
   };
 
+  // Peers are named from `names` in the order they are made.
   std::unique_ptr<platform::IWindowPeer> CreatePeer(platform::PeerKind, platform::IWindowPeer* parent,
-                                                    platform::IPeerEvents* events) override {
-    return std::make_unique<Peer>(*this, static_cast<Peer*>(parent),
-                                  dynamic_cast<TComponent*>(events)->Name());
+                                                    platform::IPeerEvents*) override {
+    return std::make_unique<Peer>(*this, static_cast<Peer*>(parent), names.at(made_++));
   }
   int ScreenWidth() const override { return 800; }
   int ScreenHeight() const override { return 600; }
@@ -191,29 +191,29 @@ class LifetimeWindowSystem : public platform::IWindowSystem {
     return -1;
   }
 
-  std::vector<std::string> gone;     // names of the peers' controls, in the order they went
+  std::vector<std::string> names;
+  std::vector<std::string> gone;     // names of the peers, in the order they went
   std::vector<std::string> orphans;  // peers that went after the peer they were made in
 
  private:
   std::vector<Peer*> alive_;
+  std::size_t made_ = 0;
 };
 
 TEST(WinControlTest, ChildrensNativeWindowsGoBeforeTheirParentsWhoeverOwnsThem) {
   LifetimeWindowSystem windows;
+  // A form's peer comes first, then its children's, each with its own children.
+  windows.names = {"form", "panel", "edit", "box"};
   platform::Current().windows = &windows;
   {
     // Owned by the form, so freed only after the form's own destructor ran.
     auto form = std::make_unique<TWinControl>(nullptr);
-    form->SetName("form");
     auto* panel = new TPanel(form.get());
-    panel->SetName("panel");
     panel->SetParent(form.get());
     auto* edit = new TEdit(form.get());
-    edit->SetName("edit");
     edit->SetParent(panel);
     // Owned elsewhere, and outliving its parent.
     TCheckBox box(nullptr);
-    box.SetName("box");
     box.SetParent(form.get());
     form->HandleNeeded();
     ASSERT_NE(edit->Peer(), nullptr);
