@@ -97,8 +97,7 @@ struct DecodeContext {
   const std::size_t height;
   const std::size_t total;
   int minCodeSize = kMinCodeSize;
-  std::vector<std::uint8_t> codes;  // the joined sub-blocks, see JoinSubBlocks
-  std::vector<std::uint8_t> out;    // the pixels in code stream order, plus slack
+  std::vector<std::uint8_t> out;  // the pixels in code stream order
   TGIFDecodeResult result;
 };
 
@@ -118,18 +117,19 @@ bool ReadCodeSize(DecodeContext& c) {
   return true;
 }
 
-// The LZW codes into pixels, until the image is full, the end code comes, the
-// data runs out or a code is not in the table.
-void ExpandCodes(DecodeContext& c) {
-  const TGIFDecodeRequest& request = c.request;
-  const std::size_t total = c.total;
-  const int minCodeSize = c.minCodeSize;
+// The LZW codes into pixels (in code stream order, `total` of them), until
+// the image is full, the end code comes, the data runs out or a code is not
+// in the table; true when the data is damaged. Everything the loop touches is
+// a local: the pixel stores are bytes, which may alias any object whose
+// address is known elsewhere, and would force reloads per code.
+bool ExpandCodes(const TGIFDecodeRequest& request, int minCodeSize, std::size_t total,
+                 std::vector<std::uint8_t>& pixels) {
   const std::uint8_t mask = static_cast<std::uint8_t>((1u << std::clamp(request.bitsPerPixel, 1, 8)) - 1);
-  const std::vector<std::uint8_t>& codes = c.codes;
+  const std::vector<std::uint8_t> codes = JoinSubBlocks(request.imageData);
   const std::uint64_t totalBits = static_cast<std::uint64_t>(codes.size() - 8) * 8;
 
-  c.out.assign(total + kOutputSlack, 0);
-  std::uint8_t* const base = c.out.data();
+  std::vector<std::uint8_t> out(total + kOutputSlack, 0);
+  std::uint8_t* const base = out.data();
 
   // Each table entry is a string already written to the output: where it
   // starts and how long it is. A new entry is the previous string plus the
@@ -144,6 +144,7 @@ void ExpandCodes(DecodeContext& c) {
   int codeMask = (1 << codeSize) - 1;
   int nextFree = clearCode + 2;
   bool afterClear = true;
+  bool corrupt = false;
   std::size_t prevPos = 0;
   std::size_t prevLen = 0;
   std::size_t pos = 0;
@@ -162,7 +163,7 @@ void ExpandCodes(DecodeContext& c) {
       const int percent = static_cast<int>((bitPos * 100 + totalBits / 2) / totalBits);
       if (percent != lastPercent) {
         lastPercent = percent;
-        c.Progress(1, percent, std::string());
+        request.progress(1, percent, std::string());
       }
     }
 
@@ -191,7 +192,8 @@ void ExpandCodes(DecodeContext& c) {
       len = prevLen + 1;
     } else {
       // A code the table does not hold yet: the stream is damaged.
-      c.Damaged(kCorruptError);
+      if (!request.ignoreCorrupt) throw EInvalidGraphicOperation(kCorruptError);
+      corrupt = true;
       break;
     }
 
@@ -209,7 +211,9 @@ void ExpandCodes(DecodeContext& c) {
     prevLen = len;
     pos += len;
   }
-  c.out.resize(total);
+  out.resize(total);
+  pixels = std::move(out);
+  return corrupt;
 }
 
 // The rows from code stream order into image order.
@@ -233,8 +237,7 @@ TGIFDecodeResult DecodeGIFFrame(const TGIFDecodeRequest& request) {
   c.Progress(0, 0, std::string());
   try {
     if (ReadCodeSize(c)) {
-      c.codes = JoinSubBlocks(request.imageData);
-      ExpandCodes(c);
+      if (ExpandCodes(request, c.minCodeSize, c.total, c.out)) c.result.corrupt = true;
       PlaceRows(c);
     }
   } catch (const Exception& e) {
