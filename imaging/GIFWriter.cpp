@@ -72,7 +72,7 @@ class LzwEncoder {
   // bits per pixel of the row: 1- and 4-bit pixels are taken out of their
   // bytes here, in the coding loop, most significant first.
   template <int Depth>
-  void Add(const std::uint8_t* pixels, int count) {
+  [[gnu::always_inline]] inline void Add(const std::uint8_t* pixels, int count) {
     static_assert(Depth == 1 || Depth == 4 || Depth == 8);
     const std::uint32_t* const slots = slots_.data();
     int prefix = prefix_;
