@@ -89,7 +89,6 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
 
   bool ok() const { return rc_ == SQLITE_OK; }
-  int rc() const { return rc_; }
 
   Statement& Text(int index, std::string_view latin1) {
     if (ok()) {
