@@ -1,10 +1,12 @@
 #include "platform/linux/XdgWebBrowser.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace qv::platform {
 
@@ -29,8 +31,26 @@ std::string Environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
+// Only plain files of a sensible size are read: a name in a list could point
+// at a device or a pipe that never ends.
+constexpr off_t kMaxEntryBytes = 1 << 20;
+
+bool Readable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxEntryBytes &&
+         ::access(path.c_str(), R_OK) == 0;
+}
+
+// A desktop file ID names a file in an applications folder, never a path.
+bool IsDesktopId(const std::string& id) {
+  constexpr std::string_view kSuffix = ".desktop";
+  return id.size() > kSuffix.size() && id.find('/') == std::string::npos && id[0] != '.' &&
+         id.compare(id.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
 // The value of `key` in section `section` of a desktop-entry style file.
 std::string IniValue(const std::string& path, const std::string& section, const std::string& key) {
+  if (!Readable(path)) return {};
   std::ifstream in(path);
   std::string line;
   bool inSection = false;
@@ -70,10 +90,6 @@ std::string ExecOf(const std::string& desktopFile) {
   return out;
 }
 
-bool Readable(const std::string& path) {
-  return ::access(path.c_str(), R_OK) == 0;
-}
-
 std::vector<std::string> ApplicationDirs(const XdgPaths& paths) {
   std::vector<std::string> dirs{paths.dataHome + "/applications"};
   for (const std::string& dir : paths.dataDirs) dirs.push_back(dir + "/applications");
@@ -83,6 +99,7 @@ std::vector<std::string> ApplicationDirs(const XdgPaths& paths) {
 // The Exec line of the first listed desktop entry that is installed.
 std::string FirstInstalled(const std::string& list, const XdgPaths& paths) {
   for (const std::string& id : SplitList(list, ';')) {
+    if (!IsDesktopId(id)) continue;
     for (const std::string& dir : ApplicationDirs(paths)) {
       const std::string file = dir + "/" + id;
       if (!Readable(file)) continue;

@@ -134,6 +134,13 @@ TEST(DefaultBrowser, TheWebSchemeHandlersComeBeforeTextHtml) {
                 "[Default Applications]\ntext/html=pages.desktop\nx-scheme-handler/http=plain.desktop\n"
                 "x-scheme-handler/https=secure.desktop\n");
   EXPECT_EQ(DefaultBrowserCommand(paths), "secure %u");
+  // Names that are paths, and files that are no plain files, are passed over:
+  // a list must not make the lookup read a device that never ends.
+  ::mkfifo(dir.File("data/applications/pipe.desktop").c_str(), 0644);
+  dir.WriteFile("config/mimeapps.list",
+                "[Default Applications]\nx-scheme-handler/https=../../../../dev/zero;/dev/zero;pipe.desktop;"
+                "secure.desktop\n");
+  EXPECT_EQ(DefaultBrowserCommand(paths), "secure %u");
 }
 
 }  // namespace
