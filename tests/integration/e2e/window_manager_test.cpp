@@ -13,9 +13,7 @@
 #include <fstream>
 #include <thread>
 
-#include "ProgramRun.h"
-#include "platform/RegistryStore.h"
-#include "platform/linux/SqliteRegistryStore.h"
+#include "E2EFixture.h"
 
 extern char** environ;
 
@@ -35,10 +33,11 @@ struct Geometry {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-class WindowManagerTest : public ::testing::Test {
+class WindowManagerTest : public QuorvaneE2E {
  protected:
   void SetUp() override {
-    if (!HaveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    QuorvaneE2E::SetUp();
+    if (IsSkipped()) return;
     if (RunCommand({"sh", "-c", "command -v openbox"}).empty()) GTEST_SKIP() << "openbox is not installed";
     // The manager runs for this test only: the other tests see a bare server.
     char* argv[] = {const_cast<char*>("openbox"), const_cast<char*>("--sm-disable"), nullptr};
@@ -46,7 +45,6 @@ class WindowManagerTest : public ::testing::Test {
     // Ready when its check window exists: an earlier manager's id stays on the
     // root window after it has gone.
     for (int i = 0; i < 200 && !ManagerReady(); ++i) std::this_thread::sleep_for(50ms);
-    registryFile_ = dir_.File("registry.sqlite3");
   }
 
   bool ManagerReady() const {
@@ -65,27 +63,8 @@ class WindowManagerTest : public ::testing::Test {
     }
   }
 
-  void Seed(const std::string& name, const std::string& text) {
-    SetValue(name, platform::kRegSz, std::vector<std::uint8_t>(text.begin(), text.end()));
-  }
-  void Seed(const std::string& name, std::int32_t number) {
-    std::vector<std::uint8_t> data(4);
-    std::memcpy(data.data(), &number, 4);
-    SetValue(name, platform::kRegDword, data);
-  }
-  void SetValue(const std::string& name, platform::RegType type, const std::vector<std::uint8_t>& data) {
-    platform::SqliteRegistryStore store(registryFile_);
-    const std::string login = RunCommand({"id", "-un"});
-    platform::HKey key = 0;
-    const std::string path =
-        "Software\\Marrowfield\\Quorvane\\" + login.substr(0, login.find('\n')) + "\\" + name;
-    ASSERT_EQ(store.CreateKey(platform::kHkeyLocalMachine, path, &key), platform::kErrorSuccess);
-    ASSERT_EQ(store.SetValue(key, name, type, data), platform::kErrorSuccess);
-    store.CloseKey(key);
-  }
-
   void Launch() {
-    run_ = std::make_unique<ProgramRun>(dir_, registryFile_);
+    run_ = std::make_unique<ProgramRun>(dir, registryFile);
     window_ = run_->WaitForWindow(30000);
     ASSERT_FALSE(window_.empty()) << "the window never showed: "
                                   << " exit status " << run_->WaitForExit(10);
@@ -145,8 +124,6 @@ class WindowManagerTest : public ::testing::Test {
 
   void Click(int x, int y) { run_->Click(x, y); }
 
-  platform::fake::TempDir dir_;
-  std::string registryFile_;
   std::unique_ptr<ProgramRun> run_;
   std::string window_;
   pid_t wm_ = -1;
@@ -154,12 +131,12 @@ class WindowManagerTest : public ::testing::Test {
 
 TEST_F(WindowManagerTest, ABareAboveWindowNamedQuorvaneThatMinimisesWithTheWatchesGoingOn) {
   // The log-file watch every second, on a log of our own.
-  const std::string watched = dir_.File("watched.log");
+  const std::string watched = dir.File("watched.log");
   std::ofstream(watched) << "first line\r\n";
-  Seed("log", watched);
-  Seed("interval", 1);
-  Seed("AppMonitorActive", 1);
-  Seed("WatchAppCaption", "Quorvane");  // our own window: nothing gets started
+  SeedText("log", watched);
+  SeedNumber("interval", 1);
+  SeedNumber("AppMonitorActive", 1);
+  SeedText("WatchAppCaption", "Quorvane");  // our own window: nothing gets started
   Launch();
   EXPECT_NE(Property(window_, "_NET_FRAME_EXTENTS").find("= 0, 0, 0, 0"), std::string::npos)
       << "no decorations";
@@ -173,7 +150,7 @@ TEST_F(WindowManagerTest, ABareAboveWindowNamedQuorvaneThatMinimisesWithTheWatch
   bool seen = false;
   for (int i = 0; i < 60 && !seen; ++i) {
     std::this_thread::sleep_for(100ms);
-    seen = dir_.ReadFile("quorvane.log").find("grown while minimised") != std::string::npos;
+    seen = dir.ReadFile("quorvane.log").find("grown while minimised") != std::string::npos;
   }
   EXPECT_TRUE(seen) << "the log-file watch went on while minimised";
 }
