@@ -2,11 +2,15 @@
 // application's arguments, and waiting while Qt's loop runs.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QEventLoop>
 #include <QTimer>
 #include <QtGlobal>
 #include <cstdlib>
 #include <functional>
+
+#include "platform/qt/QtBackend.h"
 
 namespace qv::platform::qt {
 
@@ -36,5 +40,26 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
   }
   return done();
 }
+
+// A test suite whose tests share one Qt backend; they skip without a display.
+class QtBackendSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!PrepareDisplay()) return;
+    // A desktop's theme would bring native dialogs no test can drive.
+    qunsetenv("QT_QPA_PLATFORMTHEME");
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    backend_ = new QtBackend(QtArguments::argc, QtArguments::argv);
+  }
+  static void TearDownTestSuite() {
+    delete backend_;
+    backend_ = nullptr;
+  }
+  void SetUp() override {
+    if (backend_ == nullptr) GTEST_SKIP() << "no X display";
+  }
+
+  static inline QtBackend* backend_ = nullptr;
+};
 
 }  // namespace qv::platform::qt

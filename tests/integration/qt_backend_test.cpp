@@ -132,23 +132,8 @@ QImage GrabScreen(const QRect& area) {
       .toImage();
 }
 
-class QtBackendTest : public testing::Test {
+class QtBackendTest : public QtBackendSuite {
  protected:
-  static void SetUpTestSuite() {
-    if (!PrepareDisplay()) return;
-    // A desktop's theme would bring native dialogs no test can drive.
-    qunsetenv("QT_QPA_PLATFORMTHEME");
-    qunsetenv("XDG_CURRENT_DESKTOP");
-    backend_ = new QtBackend(QtArguments::argc, QtArguments::argv);
-  }
-  static void TearDownTestSuite() {
-    delete backend_;
-    backend_ = nullptr;
-  }
-  void SetUp() override {
-    if (backend_ == nullptr) GTEST_SKIP() << "no X display";
-  }
-
   IEventLoop& Loop() { return backend_->Loop(); }
   IWindowSystem& Windows() { return backend_->Windows(); }
 
@@ -180,8 +165,6 @@ class QtBackendTest : public testing::Test {
 
   Recorder formEvents, childEvents, controlEvents;
   std::unique_ptr<IWindowPeer> form, child, control;
-
-  static inline QtBackend* backend_ = nullptr;
 };
 
 TEST_F(QtBackendTest, FormShowsTheModelsPixelsAtItsBounds) {

@@ -24,18 +24,11 @@
 namespace qv::platform::qt {
 namespace {
 
-class QtSpinEditTest : public testing::Test {
+class QtSpinEditTest : public QtBackendSuite {
  protected:
-  static void SetUpTestSuite() {
-    if (!PrepareDisplay()) return;
-    backend_ = new QtBackend(QtArguments::argc, QtArguments::argv);
-  }
-  static void TearDownTestSuite() {
-    delete backend_;
-    backend_ = nullptr;
-  }
   void SetUp() override {
-    if (backend_ == nullptr) GTEST_SKIP() << "no X display";
+    QtBackendSuite::SetUp();
+    if (IsSkipped()) return;
     saved_ = Current();
     backend_->Install(Current());
     Current().fonts = &fonts_;
@@ -68,7 +61,6 @@ class QtSpinEditTest : public testing::Test {
     QTest::sendKeyEvent(QTest::Click, line_, Qt::Key_V, QString(QChar(0x16)), Qt::ControlModifier);
   }
 
-  static inline QtBackend* backend_ = nullptr;
   Services saved_;
   QtFontEngine fonts_;
   fake::FakeLocale locale_;
