@@ -1,0 +1,183 @@
+#include "history/Recorder.h"
+
+#include <chrono>
+
+#include "history/ReportFormats.h"
+
+namespace qv::history {
+
+Recorder::Recorder(platform::IHistoryStore* store, platform::IClock& clock, RecorderOptions options,
+                   std::function<void(const std::string&)> onProblem)
+    : store_(store), clock_(clock), options_(options), onProblem_(std::move(onProblem)) {
+  writer_ = std::thread([this] { WriterLoop(); });
+}
+
+Recorder::~Recorder() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  writer_.join();
+}
+
+void Recorder::Queue(platform::HistoryKind kind, const std::string& subject, std::int32_t status,
+                     std::int32_t roundTripMs) {
+  HistoryRecord record;
+  record.kind = kind;
+  record.time = clock_.Now();
+  record.status = status;
+  record.roundTripMs = roundTripMs;
+  record.subject = subject;
+  bool full;
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(record));
+    ++queued_;
+    full = queue_.size() >= options_.batchMax;
+  }
+  if (full) wake_.notify_all();
+}
+
+void Recorder::RecordEcho(const std::string& destination, bool reply, std::int32_t status,
+                          std::int32_t roundTripMs) {
+  Queue(platform::HistoryKind::kEcho, destination, reply ? 0 : status, reply ? roundTripMs : -1);
+}
+
+void Recorder::RecordStart(bool automatic, const std::string& command, std::int32_t result) {
+  Queue(automatic ? platform::HistoryKind::kAutoStart : platform::HistoryKind::kManualStart, command, result,
+        -1);
+}
+
+void Recorder::RecordLogChange(const std::string& path) {
+  Queue(platform::HistoryKind::kLogChange, path, 0, -1);
+}
+
+void Recorder::Flush() {
+  std::unique_lock lock(mutex_);
+  const std::uint64_t target = queued_;
+  flushing_ = true;
+  wake_.notify_all();
+  done_.wait(lock, [&] { return written_ >= target; });
+  flushing_ = false;
+}
+
+std::string Recorder::Summary() const {
+  std::lock_guard lock(mutex_);
+  return summary_;
+}
+
+std::vector<HistoryRecord> Recorder::Recent() const {
+  std::lock_guard lock(mutex_);
+  return {recent_.begin(), recent_.end()};
+}
+
+bool Recorder::Persistent() const {
+  std::lock_guard lock(mutex_);
+  return persistent_;
+}
+
+void Recorder::Problem(const std::string& message) {
+  store_ = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    persistent_ = false;
+  }
+  if (reported_) return;
+  reported_ = true;
+  if (onProblem_) onProblem_(message);
+}
+
+void Recorder::Start() {
+  if (store_ == nullptr) return;
+  if (const std::string error = store_->Open(); !error.empty()) return Problem(error);
+  const platform::ClockReading now = clock_.Now();
+  // The last day as recorded before, so the summaries cover earlier runs too.
+  std::deque<HistoryRecord> earlier;
+  std::int64_t lastRun = 0;
+  store_->Read(now.wallMs - options_.windowMs, now.wallMs + 1, [&](const HistoryRecord& r) {
+    earlier.push_back(r);
+    lastRun = std::max(lastRun, r.run);
+  });
+  {
+    std::lock_guard lock(mutex_);
+    recent_ = std::move(earlier);
+  }
+  if (!store_->Writable()) return Problem("History cannot be written: the file is read-only");
+  run_ = store_->BeginRun(now.wallMs);
+  if (run_ == 0) return Problem("History cannot be written: no new run could be recorded");
+  std::lock_guard lock(mutex_);
+  persistent_ = true;
+}
+
+void Recorder::WriteBatch(std::vector<HistoryRecord>& batch) {
+  if (run_ == 0) {
+    // Without a store the runs are told apart in memory only.
+    std::lock_guard lock(mutex_);
+    run_ = (recent_.empty() ? 0 : recent_.back().run) + 1;
+  }
+  for (HistoryRecord& r : batch) r.run = run_;
+  if (store_ != nullptr && !batch.empty()) {
+    if (const std::string error = store_->Append(batch); !error.empty())
+      Problem("History cannot be written: " + error);
+  }
+  if (store_ != nullptr) {
+    const std::int64_t wall = clock_.Now().wallMs;
+    store_->Prune(wall - options_.keepMs, options_.maxBytes, options_.pruneRecords);
+  }
+  std::lock_guard lock(mutex_);
+  for (HistoryRecord& r : batch) recent_.push_back(std::move(r));
+  const std::int64_t oldest = clock_.Now().wallMs - options_.windowMs;
+  while (!recent_.empty() && recent_.front().time.wallMs < oldest) recent_.pop_front();
+}
+
+void Recorder::Summarise() {
+  const platform::ClockReading now = clock_.Now();
+  SpanAccumulator hour(options_.model), day(options_.model);
+  {
+    // The accumulators keep only round-trip times, so the lock is held for
+    // one pass over the day's records.
+    std::lock_guard lock(mutex_);
+    for (const HistoryRecord& r : recent_) {
+      if (r.time.wallMs > now.wallMs) continue;
+      if (r.time.wallMs >= now.wallMs - kHourMs) hour.Add(r);
+      if (r.time.wallMs >= now.wallMs - kDayMs) day.Add(r);
+    }
+  }
+  std::string text = SummaryHint(hour.Finish(), day.Finish());
+  std::lock_guard lock(mutex_);
+  summary_ = std::move(text);
+  lastSummaryMono_ = now.monoMs;
+}
+
+void Recorder::WriterLoop() {
+  Start();
+  Summarise();
+  std::vector<HistoryRecord> batch;
+  for (;;) {
+    bool stopping, flush;
+    std::uint64_t taken;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, std::chrono::milliseconds(options_.batchMs), [&] {
+        return stop_ || flushing_ || queue_.size() >= options_.batchMax;
+      });
+      batch.swap(queue_);
+      taken = queued_;
+      stopping = stop_;
+      flush = flushing_;
+    }
+    WriteBatch(batch);
+    batch.clear();
+    const bool due = clock_.Now().monoMs - lastSummaryMono_ >= options_.summaryEveryMs;
+    if (flush || due) Summarise();
+    {
+      std::lock_guard lock(mutex_);
+      written_ = taken;
+    }
+    done_.notify_all();
+    if (stopping) break;
+  }
+}
+
+}  // namespace qv::history
