@@ -1,6 +1,7 @@
 // Program entry: wires the real backends and runs the main window.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Pictures.h"
 #include "app/RealServices.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv) {
   using namespace qv;
+  if (argc > 1 && std::string(argv[1]) == "--report") return RunReportCommand({argv + 2, argv + argc});
   RealServices services(argc, argv);
   TApplication application;
   Application->Initialize();

@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
+#include "history/ReportCommand.h"
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "platform/linux/CanberraSound.h"
+#include "platform/linux/LinuxClock.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxIcmp.h"
 #include "platform/linux/LinuxLauncher.h"
@@ -13,6 +16,7 @@
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxThreads.h"
+#include "platform/linux/SqliteHistoryStore.h"
 #include "platform/linux/SqliteRegistryStore.h"
 #include "platform/linux/X11DesktopWindows.h"
 #include "platform/linux/XdgWebBrowser.h"
@@ -38,6 +42,9 @@ class RecordingDialogs final : public platform::IDialogs {
   bool OpenFile(const platform::FileDialogRequest& request, std::string& chosen) override {
     return inner_.OpenFile(request, chosen);
   }
+  bool ChooseFolder(const std::string& title, const std::string& initialDirectory, std::string& chosen) override {
+    return inner_.ChooseFolder(title, initialDirectory, chosen);
+  }
   void Beep() override { inner_.Beep(); }
 
  private:
@@ -62,6 +69,8 @@ struct RealServices::Backends {
   platform::LinuxThreads threads;
   platform::X11DesktopWindows desktop;
   platform::LinuxLauncher launcher;
+  platform::LinuxClock clock;
+  platform::SqliteHistoryStore history{platform::SqliteHistoryStore::DefaultPath()};
   // After the Qt backend: the resolver posts to its loop and must go first.
   platform::LinuxResolver resolver;
   std::unique_ptr<RecordingDialogs> recording;
@@ -90,6 +99,9 @@ RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<
   services.threads = &b.threads;
   services.desktop = &b.desktop;
   services.launcher = &b.launcher;
+  services.clock = &b.clock;
+  // QUORVANE_HISTORY=off: nothing is recorded.
+  if (platform::SqliteHistoryStore::EnabledByEnvironment()) services.history = &b.history;
 }
 
 RealServices::~RealServices() {
@@ -98,6 +110,13 @@ RealServices::~RealServices() {
 
 std::string RealServices::OpenRegistry() {
   return backends_->registry.Open();
+}
+
+int RunReportCommand(const std::vector<std::string>& args) {
+  platform::LinuxClock clock;
+  platform::SqliteHistoryStore store(platform::SqliteHistoryStore::DefaultPath());
+  return history::RunReport(
+      args, clock.Now().wallMs, store, [&] { return store.OpenForReading(); }, std::cout, std::cerr);
 }
 
 }  // namespace qv

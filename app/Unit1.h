@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ class TGoToWeb;
 class TNorvikEasyThread;
 class TEasyThreadThread;
 class TPing;
+namespace history {
+class Recorder;
+}
 
 class TForm1 : public TForm {
  public:
@@ -113,6 +117,18 @@ class TForm1 : public TForm {
 
   // Renews the window's size and outline from the picture it shows.
   void RenewOutline();
+
+  // --- connection history (Unit1History.cpp) -----------------------------------
+  // Starts recording when the platform keeps a history; the scope and the
+  // lamp then show the last hour and day as their hint.
+  void StartHistory();
+  // Each records one event; nothing without a history. GUI thread.
+  void HistoryEcho(const std::string& destination, bool reply, std::uint32_t status, std::uint32_t roundTripMs);
+  void HistoryStart(bool automatic, const std::string& command, unsigned result);
+  void HistoryLogChange(const std::string& path);
+  void ConnectionReport1Click(TObject* Sender);  // "Connection report..."
+  std::shared_ptr<history::Recorder> History;  // null: history off
+  TTimer* HistoryHintTimer = nullptr;
 
   // --- components, in form order ----------------------------------------------
   TKZTransImage* KZTransImage1 = nullptr;
@@ -216,7 +232,7 @@ class TForm1 : public TForm {
   void WatchLogFile();      // the watch timer's log-file half
   void WatchApplication();  // the watch timer's application half
   // Starts the watched program; false when the system refused.
-  bool StartWatchedProgram(const std::string& command);
+  bool StartWatchedProgram(const std::string& command, bool automatic);
   void OpenSysLog();  // start-up step 2
   // The small and bonus views: `picture` shown in the screen's lower left corner.
   void ShowCompactView(TImage* picture);

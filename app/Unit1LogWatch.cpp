@@ -74,6 +74,7 @@ void TForm1::WatchLogFile() {
       if (ok && static_cast<std::int32_t>(size.value) != WatchedLogSize) {
         PlaySoundFile(Edit4->Text());
         LogEvent("$$$ The monitored application has written new content to the monitor file");
+        HistoryLogChange(path);
         bool found = false;
         std::string newest;
         ok = ReadNewestLine(*files, file, newest, found);

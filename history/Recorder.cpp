@@ -1,5 +1,6 @@
 #include "history/Recorder.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "history/ReportFormats.h"
@@ -56,10 +57,9 @@ void Recorder::RecordLogChange(const std::string& path) {
 void Recorder::Flush() {
   std::unique_lock lock(mutex_);
   const std::uint64_t target = queued_;
-  flushing_ = true;
+  flushTarget_ = std::max(flushTarget_, target);
   wake_.notify_all();
-  done_.wait(lock, [&] { return written_ >= target; });
-  flushing_ = false;
+  done_.wait(lock, [&] { return summarised_ >= target; });
 }
 
 std::string Recorder::Summary() const {
@@ -121,7 +121,7 @@ void Recorder::WriteBatch(std::vector<HistoryRecord>& batch) {
     if (const std::string error = store_->Append(batch); !error.empty())
       Problem("History cannot be written: " + error);
   }
-  if (store_ != nullptr) {
+  if (store_ != nullptr && !batch.empty()) {
     const std::int64_t wall = clock_.Now().wallMs;
     store_->Prune(wall - options_.keepMs, options_.maxBytes, options_.pruneRecords);
   }
@@ -160,12 +160,12 @@ void Recorder::WriterLoop() {
     {
       std::unique_lock lock(mutex_);
       wake_.wait_for(lock, std::chrono::milliseconds(options_.batchMs), [&] {
-        return stop_ || flushing_ || queue_.size() >= options_.batchMax;
+        return stop_ || summarised_ < flushTarget_ || queue_.size() >= options_.batchMax;
       });
       batch.swap(queue_);
       taken = queued_;
       stopping = stop_;
-      flush = flushing_;
+      flush = summarised_ < flushTarget_;
     }
     WriteBatch(batch);
     batch.clear();
@@ -173,7 +173,7 @@ void Recorder::WriterLoop() {
     if (flush || due) Summarise();
     {
       std::lock_guard lock(mutex_);
-      written_ = taken;
+      summarised_ = taken;
     }
     done_.notify_all();
     if (stopping) break;

@@ -79,9 +79,10 @@ class Recorder {
   std::condition_variable wake_;
   std::condition_variable done_;
   std::vector<HistoryRecord> queue_;
-  std::uint64_t queued_ = 0, written_ = 0;
+  std::uint64_t queued_ = 0;
+  std::uint64_t summarised_ = 0;   // records written (or given up) and in the summary
+  std::uint64_t flushTarget_ = 0;  // Flush() waits for this many
   bool stop_ = false;
-  bool flushing_ = false;
   std::string summary_;
   std::deque<HistoryRecord> recent_;  // guarded by mutex_, changed by the writer only
   bool persistent_ = false;
