@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "platform/linux/CanberraSound.h"
+#include "platform/linux/FreetypeFontEngine.h"
 #include "platform/linux/LinuxClock.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxIcmp.h"
@@ -113,10 +114,17 @@ std::string RealServices::OpenRegistry() {
 }
 
 int RunReportCommand(const std::vector<std::string>& args) {
+  // The chart's text is drawn with the system's fonts, without a display.
+  platform::FreetypeFontEngine fonts;
+  platform::FontSpec chartFont;
+  chartFont.name = "DejaVu Sans";
+  if (fonts.Finds(chartFont)) platform::Current().fonts = &fonts;
   platform::LinuxClock clock;
   platform::SqliteHistoryStore store(platform::SqliteHistoryStore::DefaultPath());
-  return history::RunReport(
+  const int status = history::RunReport(
       args, clock.Now().wallMs, store, [&] { return store.OpenForReading(); }, std::cout, std::cerr);
+  platform::Current().fonts = nullptr;
+  return status;
 }
 
 }  // namespace qv

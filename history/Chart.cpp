@@ -124,7 +124,13 @@ void Chart::Draw(TBitmap& bitmap, const SpanStats& stats) const {
   auto x = [&](std::int64_t wallMs) { return left + ColumnOf(wallMs); };
   for (const Outage& o : stats.outages)
     Fill(canvas, Rect(x(o.startWallMs), top, std::max(x(o.endWallMs), x(o.startWallMs) + 1) + 1, bottom), kOutage);
-  for (const Gap& g : stats.gaps) {
+  // Before the first record and after the last there is no data either.
+  std::vector<Gap> gaps = stats.gaps;
+  const std::int64_t edge = ModelOptions{}.noDataAfterMs;
+  const std::int64_t first = stats.firstWallMs.value_or(span_.toMs), last = stats.lastWallMs.value_or(span_.fromMs);
+  if (first - span_.fromMs > edge) gaps.push_back({span_.fromMs, first});
+  if (span_.toMs - last > edge && last >= span_.fromMs) gaps.push_back({last, span_.toMs});
+  for (const Gap& g : gaps) {
     const int x1 = x(g.fromWallMs) + 1, x2 = x(g.toWallMs);
     for (int d = top - (x2 - x1); d < bottom; d += 6) {
       // Diagonal hatching, clipped to the gap.

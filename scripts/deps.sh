@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool x11-apps x11-utils openbox imagemagick
   locales clang-format fonts-liberation2
   libpng-dev libcanberra-dev libgif-dev iputils-ping xclip libxcb1-dev
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core iproute2
   clang libclang-rt-14-dev
 )
 
