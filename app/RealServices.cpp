@@ -43,7 +43,8 @@ class RecordingDialogs final : public platform::IDialogs {
   bool OpenFile(const platform::FileDialogRequest& request, std::string& chosen) override {
     return inner_.OpenFile(request, chosen);
   }
-  bool ChooseFolder(const std::string& title, const std::string& initialDirectory, std::string& chosen) override {
+  bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                    std::string& chosen) override {
     return inner_.ChooseFolder(title, initialDirectory, chosen);
   }
   void Beep() override { inner_.Beep(); }

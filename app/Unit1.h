@@ -123,11 +123,12 @@ class TForm1 : public TForm {
   // lamp then show the last hour and day as their hint.
   void StartHistory();
   // Each records one event; nothing without a history. GUI thread.
-  void HistoryEcho(const std::string& destination, bool reply, std::uint32_t status, std::uint32_t roundTripMs);
+  void HistoryEcho(const std::string& destination, bool reply, std::uint32_t status,
+                   std::uint32_t roundTripMs);
   void HistoryStart(bool automatic, const std::string& command, unsigned result);
   void HistoryLogChange(const std::string& path);
   void ConnectionReport1Click(TObject* Sender);  // "Connection report..."
-  std::shared_ptr<history::Recorder> History;  // null: history off
+  std::shared_ptr<history::Recorder> History;    // null: history off
   TTimer* HistoryHintTimer = nullptr;
 
   // --- components, in form order ----------------------------------------------

@@ -28,8 +28,8 @@ void ReportHistoryProblem(const std::string& message) {
   if (loop == nullptr) return;
   loop->Post([message] {
     if (platform::IDialogs* dialogs = platform::Current().dialogs; dialogs != nullptr)
-      dialogs->MessageBox(message + "\nThe watches go on; this run's history is kept in memory only.", "Quorvane",
-                          platform::kMbOk);
+      dialogs->MessageBox(message + "\nThe watches go on; this run's history is kept in memory only.",
+                          "Quorvane", platform::kMbOk);
   });
 }
 
@@ -73,7 +73,8 @@ void TForm1::StartHistory() {
 void TForm1::HistoryEcho(const std::string& destination, bool reply, std::uint32_t status,
                          std::uint32_t roundTripMs) {
   if (History)
-    History->RecordEcho(destination, reply, static_cast<std::int32_t>(status), static_cast<std::int32_t>(roundTripMs));
+    History->RecordEcho(destination, reply, static_cast<std::int32_t>(status),
+                        static_cast<std::int32_t>(roundTripMs));
 }
 
 void TForm1::HistoryStart(bool automatic, const std::string& command, unsigned result) {

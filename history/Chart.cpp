@@ -14,17 +14,18 @@ constexpr TColor kPlotBackground = 0x00FCFAF8;
 constexpr TColor kAxis = 0x00404040;
 constexpr TColor kGrid = 0x00E0E0E0;
 constexpr TColor kText = 0x00202020;
-constexpr TColor kRange = 0x00F0C8A0;     // light blue: lowest to highest round trip
-constexpr TColor kMean = 0x00A05010;      // dark blue: the mean of a column
-constexpr TColor kOutage = 0x00C8C8FF;    // light red band
-constexpr TColor kFailed = 0x000000D0;    // red ticks below the plot
-constexpr TColor kNoData = 0x00B0B0B0;    // grey hatching
-constexpr TColor kStart = 0x00C06000;     // program starts
+constexpr TColor kRange = 0x00F0C8A0;      // light blue: lowest to highest round trip
+constexpr TColor kMean = 0x00A05010;       // dark blue: the mean of a column
+constexpr TColor kOutage = 0x00C8C8FF;     // light red band
+constexpr TColor kFailed = 0x000000D0;     // red ticks below the plot
+constexpr TColor kNoData = 0x00B0B0B0;     // grey hatching
+constexpr TColor kStart = 0x00C06000;      // program starts
 constexpr TColor kLogChange = 0x00008000;  // log-file changes
 
 constexpr std::int64_t kTickSteps[] = {
-    60'000, 300'000, 600'000, 1'800'000, 3'600'000, 3 * 3'600'000, 6 * 3'600'000, 12 * 3'600'000,
-    86'400'000, 2 * 86'400'000LL, 7 * 86'400'000LL, 14 * 86'400'000LL, 28 * 86'400'000LL};
+    60'000,           300'000,           600'000,          1'800'000,  3'600'000,
+    3 * 3'600'000,    6 * 3'600'000,     12 * 3'600'000,   86'400'000, 2 * 86'400'000LL,
+    7 * 86'400'000LL, 14 * 86'400'000LL, 28 * 86'400'000LL};
 
 void SetFont(TCanvas& canvas, int height, bool bold) {
   canvas.Font().SetName("DejaVu Sans");
@@ -84,8 +85,7 @@ std::int32_t ChartScaleTop(const SpanStats& stats) {
   return NiceCeiling(std::max<std::int32_t>(10, usual + usual / 10));
 }
 
-Chart::Chart(ReportSpan span, int width, int height)
-    : span_(span), width_(width), height_(height) {
+Chart::Chart(ReportSpan span, int width, int height) : span_(span), width_(width), height_(height) {
   columns_.resize(static_cast<std::size_t>(std::max(1, PlotRight() - PlotLeft())));
 }
 
@@ -123,11 +123,13 @@ void Chart::Draw(TBitmap& bitmap, const SpanStats& stats) const {
   // Outages and gaps first, so the trace lies on top of them.
   auto x = [&](std::int64_t wallMs) { return left + ColumnOf(wallMs); };
   for (const Outage& o : stats.outages)
-    Fill(canvas, Rect(x(o.startWallMs), top, std::max(x(o.endWallMs), x(o.startWallMs) + 1) + 1, bottom), kOutage);
+    Fill(canvas, Rect(x(o.startWallMs), top, std::max(x(o.endWallMs), x(o.startWallMs) + 1) + 1, bottom),
+         kOutage);
   // Before the first record and after the last there is no data either.
   std::vector<Gap> gaps = stats.gaps;
   const std::int64_t edge = ModelOptions{}.noDataAfterMs;
-  const std::int64_t first = stats.firstWallMs.value_or(span_.toMs), last = stats.lastWallMs.value_or(span_.fromMs);
+  const std::int64_t first = stats.firstWallMs.value_or(span_.toMs),
+                     last = stats.lastWallMs.value_or(span_.fromMs);
   if (first - span_.fromMs > edge) gaps.push_back({span_.fromMs, first});
   if (span_.toMs - last > edge && last >= span_.fromMs) gaps.push_back({last, span_.toMs});
   for (const Gap& g : gaps) {

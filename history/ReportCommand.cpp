@@ -31,8 +31,8 @@ bool ParseLocalDate(const std::string& text, std::int64_t& wallMs) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   char sep = 0;
   int used = 0;
-  const int got = std::sscanf(text.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n", &year, &month, &day, &used, &sep,
-                              &hour, &minute, &used, &second, &used);
+  const int got = std::sscanf(text.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n", &year, &month, &day, &used,
+                              &sep, &hour, &minute, &used, &second, &used);
   if (got != 3 && got != 6 && got != 7) return false;
   if (static_cast<std::size_t>(used) != text.size()) return false;
   if (got > 3 && sep != 'T' && sep != ' ') return false;
@@ -74,7 +74,8 @@ bool ParseReportTime(const std::string& text, std::int64_t nowMs, std::int64_t& 
   return ParseLocalDate(text, wallMs);
 }
 
-std::string ParseReportArguments(const std::vector<std::string>& args, std::int64_t nowMs, ReportRequest& request) {
+std::string ParseReportArguments(const std::vector<std::string>& args, std::int64_t nowMs,
+                                 ReportRequest& request) {
   request = ReportRequest{};
   request.span = {nowMs - 86'400'000, nowMs};
   // The end is exclusive: "now" includes what was written this millisecond.
@@ -111,11 +112,13 @@ std::string ParseReportArguments(const std::vector<std::string>& args, std::int6
   }
   if (!untilGiven || request.span.toMs == nowMs) request.span.toMs += 1;
   if (request.span.toMs <= request.span.fromMs) return "the span ends before it begins";
-  if (request.format == ReportFormat::kPng && request.output.empty()) return "--format png needs --output FILE";
+  if (request.format == ReportFormat::kPng && request.output.empty())
+    return "--format png needs --output FILE";
   return {};
 }
 
-int WriteReport(const ReportRequest& request, platform::IHistoryStore& store, std::ostream& out, std::ostream& err) {
+int WriteReport(const ReportRequest& request, platform::IHistoryStore& store, std::ostream& out,
+                std::ostream& err) {
   std::ofstream file;
   std::ostream* sink = &out;
   if (!request.output.empty() && request.format != ReportFormat::kPng) {

@@ -29,11 +29,13 @@ extern const char* const kReportUsage;
 // " 14:30" or "T14:30[:15]". False when it is none of these.
 bool ParseReportTime(const std::string& text, std::int64_t nowMs, std::int64_t& wallMs);
 // The options after "--report". Empty on success, else what is wrong.
-std::string ParseReportArguments(const std::vector<std::string>& args, std::int64_t nowMs, ReportRequest& request);
+std::string ParseReportArguments(const std::vector<std::string>& args, std::int64_t nowMs,
+                                 ReportRequest& request);
 
 // Reads the span from the open store and writes the report. Returns the exit
 // status: 0, or 1 with the reason on `err`.
-int WriteReport(const ReportRequest& request, platform::IHistoryStore& store, std::ostream& out, std::ostream& err);
+int WriteReport(const ReportRequest& request, platform::IHistoryStore& store, std::ostream& out,
+                std::ostream& err);
 
 // The whole command: parses, opens the store with `open` (empty or why not),
 // reports. 0 on success, 1 when the history cannot be read or written out,

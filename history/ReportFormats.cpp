@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/Latin1.h"
+
 namespace qv::history {
 
 namespace {
@@ -90,7 +92,8 @@ std::string IsoUtc(std::int64_t wallMs) {
   const std::tm tm = Broken(wallMs, false);
   char buf[96];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(((wallMs % 1000) + 1000) % 1000));
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                static_cast<int>(((wallMs % 1000) + 1000) % 1000));
   return buf;
 }
 
@@ -120,18 +123,7 @@ std::string Duration(std::int64_t ms) {
 }
 
 std::string DisplayUtf8(const std::string& bytes) {
-  if (ValidUtf8(bytes)) return bytes;
-  std::string out;
-  for (char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
+  return ValidUtf8(bytes) ? bytes : platform::Latin1ToUtf8(bytes);
 }
 
 std::string PercentText(const std::optional<double>& value) {
@@ -153,7 +145,8 @@ std::string SummaryHint(const SpanStats& hour, const SpanStats& day) {
     std::string text = std::string(title) + ": ";
     if (s.cycles == 0) return text + "no echo cycles";
     text += std::to_string(s.cycles) + " cycles, loss " + PercentText(s.lossPercent) + ", availability " +
-            PercentText(s.availabilityPercent) + "\n  round trip " + RoundTripLine(s) + "\n  " + OutageLine(s);
+            PercentText(s.availabilityPercent) + "\n  round trip " + RoundTripLine(s) + "\n  " +
+            OutageLine(s);
     return text;
   };
   return block("Last hour", hour) + "\n" + block("Last 24 hours", day);
@@ -163,7 +156,8 @@ void WriteText(std::ostream& out, const ReportSpan& span, const SpanStats& s) {
   out << "Quorvane connection report\n"
       << "Span:            " << LocalTime(span.fromMs) << " to " << LocalTime(span.toMs) << " (local time)\n";
   std::string destinations;
-  for (const std::string& d : s.destinations) destinations += (destinations.empty() ? "" : ", ") + DisplayUtf8(d);
+  for (const std::string& d : s.destinations)
+    destinations += (destinations.empty() ? "" : ", ") + DisplayUtf8(d);
   out << "Destination:     " << (destinations.empty() ? "-" : destinations) << "\n"
       << "Echo cycles:     " << s.cycles << " (" << s.replies << " replies, " << s.failed << " failed)\n"
       << "Loss:            " << PercentText(s.lossPercent) << "\n"
@@ -188,21 +182,23 @@ void WriteText(std::ostream& out, const ReportSpan& span, const SpanStats& s) {
 void WriteJson(std::ostream& out, const ReportSpan& span, const SpanStats& s) {
   out << "{\n  \"from\": \"" << IsoUtc(span.fromMs) << "\",\n  \"to\": \"" << IsoUtc(span.toMs) << "\",\n";
   out << "  \"destinations\": [";
-  for (std::size_t i = 0; i < s.destinations.size(); ++i) out << (i ? ", " : "") << JsonString(s.destinations[i]);
-  out << "],\n  \"cycles\": " << s.cycles << ",\n  \"replies\": " << s.replies << ",\n  \"failed\": " << s.failed
-      << ",\n  \"loss_percent\": " << JsonOptional(s.lossPercent, 3) << ",\n  \"round_trip_ms\": ";
+  for (std::size_t i = 0; i < s.destinations.size(); ++i)
+    out << (i ? ", " : "") << JsonString(s.destinations[i]);
+  out << "],\n  \"cycles\": " << s.cycles << ",\n  \"replies\": " << s.replies
+      << ",\n  \"failed\": " << s.failed << ",\n  \"loss_percent\": " << JsonOptional(s.lossPercent, 3)
+      << ",\n  \"round_trip_ms\": ";
   if (s.roundTrip)
     out << "{\"min\": " << s.roundTrip->minMs << ", \"mean\": " << Fixed(s.roundTrip->meanMs, 3)
         << ", \"p95\": " << s.roundTrip->p95Ms << ", \"max\": " << s.roundTrip->maxMs << "}";
   else
     out << "null";
-  out << ",\n  \"jitter_ms\": " << JsonOptional(s.jitterMs, 3) << ",\n  \"outage_count\": " << s.outages.size()
-      << ",\n  \"longest_outage_ms\": " << s.longestOutageMs
-      << ",\n  \"availability_percent\": " << JsonOptional(s.availabilityPercent, 3) << ",\n  \"up_ms\": " << s.upMs
-      << ",\n  \"down_ms\": " << s.downMs << ",\n  \"no_data_ms\": " << s.noDataMs
-      << ",\n  \"gaps\": " << s.gaps.size() << ",\n  \"automatic_starts\": " << s.automaticStarts
-      << ",\n  \"manual_starts\": " << s.manualStarts << ",\n  \"log_changes\": " << s.logChanges
-      << ",\n  \"outages\": [";
+  out << ",\n  \"jitter_ms\": " << JsonOptional(s.jitterMs, 3)
+      << ",\n  \"outage_count\": " << s.outages.size() << ",\n  \"longest_outage_ms\": " << s.longestOutageMs
+      << ",\n  \"availability_percent\": " << JsonOptional(s.availabilityPercent, 3)
+      << ",\n  \"up_ms\": " << s.upMs << ",\n  \"down_ms\": " << s.downMs
+      << ",\n  \"no_data_ms\": " << s.noDataMs << ",\n  \"gaps\": " << s.gaps.size()
+      << ",\n  \"automatic_starts\": " << s.automaticStarts << ",\n  \"manual_starts\": " << s.manualStarts
+      << ",\n  \"log_changes\": " << s.logChanges << ",\n  \"outages\": [";
   for (std::size_t i = 0; i < s.outages.size(); ++i) {
     const Outage& o = s.outages[i];
     out << (i ? ",\n    " : "\n    ") << "{\"start\": \"" << IsoUtc(o.startWallMs) << "\", \"end\": ";

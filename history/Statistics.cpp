@@ -39,7 +39,8 @@ void SpanAccumulator::Add(const HistoryRecord& r) {
     case HistoryKind::kLogChange: ++stats_.logChanges; return;
     case HistoryKind::kEcho: break;
   }
-  if (std::find(stats_.destinations.begin(), stats_.destinations.end(), r.subject) == stats_.destinations.end())
+  if (std::find(stats_.destinations.begin(), stats_.destinations.end(), r.subject) ==
+      stats_.destinations.end())
     stats_.destinations.push_back(r.subject);
 
   if (previous_ && Continues(r)) {

@@ -62,14 +62,14 @@ struct SpanStats {
   std::int64_t cycles = 0;
   std::int64_t replies = 0;
   std::int64_t failed = 0;
-  std::optional<double> lossPercent;  // none without cycles
+  std::optional<double> lossPercent;   // none without cycles
   std::optional<RoundTrip> roundTrip;  // none without replies
   std::optional<double> jitterMs;      // none without two replies in a row
   std::vector<Outage> outages;
   std::int64_t longestOutageMs = 0;
   std::int64_t upMs = 0;
   std::int64_t downMs = 0;
-  std::int64_t noDataMs = 0;  // wall time inside the gaps
+  std::int64_t noDataMs = 0;                  // wall time inside the gaps
   std::optional<double> availabilityPercent;  // none without time up or down
   std::vector<Gap> gaps;
   std::int64_t automaticStarts = 0;

@@ -25,7 +25,8 @@ class IDialogs {
   virtual bool OpenFile(const FileDialogRequest& request, std::string& chosen) = 0;
   // Shows a modal folder chooser starting in `initialDirectory`; returns true
   // and sets `chosen` when a folder was chosen. Without one, nothing is chosen.
-  virtual bool ChooseFolder(const std::string& title, const std::string& initialDirectory, std::string& chosen) {
+  virtual bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                            std::string& chosen) {
     (void)title;
     (void)initialDirectory;
     (void)chosen;

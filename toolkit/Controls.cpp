@@ -378,7 +378,8 @@ void TWinControl::ForgetMouseOver() {
 
 void TWinControl::UpdatePeerHint() {
   if (peer_ == nullptr) return;
-  const TControl* source = mouseOver_ != nullptr && mouseOver_ != this && mouseOver_->ShowHint() ? mouseOver_ : this;
+  const TControl* source =
+      mouseOver_ != nullptr && mouseOver_ != this && mouseOver_->ShowHint() ? mouseOver_ : this;
   peer_->SetHint(source->ShowHint() ? source->Hint() : std::string());
 }
 

@@ -19,7 +19,8 @@ class ScriptedDialogs : public IDialogs {
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;
-  bool ChooseFolder(const std::string& title, const std::string& initialDirectory, std::string& chosen) override;
+  bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                    std::string& chosen) override;
   void Beep() override { ++beeps; }
 
   // Answers for the next message boxes, in order; when none is queued the box answers OK.

@@ -57,7 +57,8 @@ FreetypeFontEngine::~FreetypeFontEngine() {
 FreetypeFontEngine::Face* FreetypeFontEngine::FaceFor(const FontSpec& font) {
   if (library_ == nullptr) return nullptr;
   const auto key = std::make_tuple(font.name, font.bold, font.italic, font.height);
-  if (const auto it = faces_.find(key); it != faces_.end()) return it->second->face != nullptr ? it->second : nullptr;
+  if (const auto it = faces_.find(key); it != faces_.end())
+    return it->second->face != nullptr ? it->second : nullptr;
   auto* entry = new Face;
   faces_[key] = entry;
   const std::string file = MatchFile(font.name, font.bold, font.italic);
@@ -122,8 +123,9 @@ TextMask FreetypeFontEngine::Render(const FontSpec& font, std::string_view latin
       for (unsigned col = 0; col < g->bitmap.width; ++col) {
         const int x = left + static_cast<int>(col);
         if (x < 0 || x >= mask.width) continue;
-        std::uint8_t& cell = mask.coverage[static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width) +
-                                           static_cast<std::size_t>(x)];
+        std::uint8_t& cell =
+            mask.coverage[static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width) +
+                          static_cast<std::size_t>(x)];
         cell = std::max(cell, g->bitmap.buffer[static_cast<long>(row) * g->bitmap.pitch + col]);
       }
     }

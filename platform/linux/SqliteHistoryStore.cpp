@@ -118,19 +118,10 @@ std::string SqliteHistoryStore::OpenFile(bool create) {
 }
 
 std::string SqliteHistoryStore::PrepareSchema() {
-  // Reading the header is the first access: a file that is not a database
-  // fails here, before anything could be written to it.
-  Statement id(db_, "PRAGMA application_id");
-  if (id.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  const sqlite3_int64 application = id.ColumnInt(0);
-  const bool empty = sqlite::QueryInt(db_, "SELECT count(*) FROM sqlite_schema", -1) == 0;
-  if (application != kApplicationId && !(application == 0 && empty))
-    return "the file is a database of another kind";
-  Statement check(db_, "PRAGMA quick_check");
-  if (check.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  if (const std::string verdict = check.ColumnText(0); verdict != "ok") return verdict;
-  if (!empty && sqlite::QueryInt(db_, "PRAGMA user_version", 0) > kFormatVersion)
-    return "it was written by a newer version";
+  bool empty = false;
+  if (std::string error = sqlite::CheckOwnDatabase(db_, kApplicationId, kFormatVersion, &empty);
+      !error.empty())
+    return error;
   if (read_only_) return empty ? "it is empty and may not be written" : std::string();
 
   // Each batch is one transaction in the write-ahead log: a killed process

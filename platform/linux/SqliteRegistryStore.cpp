@@ -117,26 +117,10 @@ std::string SqliteRegistryStore::OpenFile() {
 }
 
 std::string SqliteRegistryStore::PrepareSchema() {
-  // Reading the header is the first access: a file that is not a database
-  // fails here, before anything could be written to it.
-  Statement id(db_, "PRAGMA application_id");
-  if (id.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  const sqlite3_int64 application = id.ColumnInt(0);
-  Statement count(db_, "SELECT count(*) FROM sqlite_schema");
-  if (count.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  const bool empty = count.ColumnInt(0) == 0;
-  if (application != kApplicationId && !(application == 0 && empty))
-    return "the file is a database of another kind";
-
-  Statement check(db_, "PRAGMA quick_check");
-  if (check.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  if (const std::string verdict = check.ColumnText(0); verdict != "ok") return verdict;
-
-  if (!empty) {
-    Statement version(db_, "PRAGMA user_version");
-    if (version.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-    if (version.ColumnInt(0) > kFormatVersion) return "it was written by a newer version";
-  }
+  bool empty = false;
+  if (std::string error = sqlite::CheckOwnDatabase(db_, kApplicationId, kFormatVersion, &empty);
+      !error.empty())
+    return error;
   if (read_only_) {
     has_schema_ = !empty;
     return {};

@@ -16,21 +16,6 @@ constexpr mode_t kAnyWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr int kBusyTimeoutMs = 5000;
 }  // namespace
 
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
 Statement& Statement::Bytes(int index, std::string_view bytes) {
   if (ok())
     rc_ = sqlite3_bind_text(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
@@ -123,6 +108,25 @@ int OpenDatabase(const std::string& path, bool readOnly, sqlite3** db) {
 sqlite3_int64 QueryInt(sqlite3* db, const char* sql, sqlite3_int64 fallback) {
   Statement query(db, sql);
   return query.Step() == SQLITE_ROW ? query.ColumnInt(0) : fallback;
+}
+
+std::string CheckOwnDatabase(sqlite3* db, int applicationId, int formatVersion, bool* empty) {
+  // Reading the header is the first access: a file that is not a database
+  // fails here, before anything could be written to it.
+  Statement id(db, "PRAGMA application_id");
+  if (id.Step() != SQLITE_ROW) return sqlite3_errmsg(db);
+  const sqlite3_int64 application = id.ColumnInt(0);
+  Statement count(db, "SELECT count(*) FROM sqlite_schema");
+  if (count.Step() != SQLITE_ROW) return sqlite3_errmsg(db);
+  *empty = count.ColumnInt(0) == 0;
+  if (application != applicationId && !(application == 0 && *empty))
+    return "the file is a database of another kind";
+  Statement check(db, "PRAGMA quick_check");
+  if (check.Step() != SQLITE_ROW) return sqlite3_errmsg(db);
+  if (const std::string verdict = check.ColumnText(0); verdict != "ok") return verdict;
+  if (!*empty && QueryInt(db, "PRAGMA user_version", 0) > formatVersion)
+    return "it was written by a newer version";
+  return {};
 }
 
 }  // namespace qv::platform::sqlite

@@ -9,10 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace qv::platform::sqlite {
+#include "platform/Latin1.h"
 
-// Latin-1 bytes as UTF-8, so that the sqlite3 tool shows and matches them.
-std::string Latin1ToUtf8(std::string_view text);
+namespace qv::platform::sqlite {
 
 // One prepared statement; finalised when it goes out of scope. A failure to
 // prepare or bind is kept and returned by every later Step().
@@ -26,8 +25,8 @@ class Statement {
   bool ok() const { return rc_ == SQLITE_OK; }
   int rc() const { return rc_; }
 
-  // Latin-1 text, stored as UTF-8.
-  Statement& Text(int index, std::string_view latin1) { return Bytes(index, Latin1ToUtf8(latin1)); }
+  // Latin-1 text, stored as UTF-8 so that the sqlite3 tool shows and matches it.
+  Statement& Text(int index, std::string_view latin1) { return Bytes(index, platform::Latin1ToUtf8(latin1)); }
   // Text stored byte for byte.
   Statement& Bytes(int index, std::string_view bytes);
   Statement& Int(int index, sqlite3_int64 value);
@@ -70,5 +69,10 @@ bool ReadOnlyFile(const std::string& path);
 int OpenDatabase(const std::string& path, bool readOnly, sqlite3** db);
 // The value of a one-row, one-column query, or `fallback` when it fails.
 sqlite3_int64 QueryInt(sqlite3* db, const char* sql, sqlite3_int64 fallback);
+// Checks that an open file is one of ours (its application id, or an empty
+// database), passes a quick consistency check and was not written by a newer
+// version. Empty when it may be used, else why not; `empty` tells whether it
+// holds no tables yet. Reads only.
+std::string CheckOwnDatabase(sqlite3* db, int applicationId, int formatVersion, bool* empty);
 
 }  // namespace qv::platform::sqlite

@@ -165,7 +165,8 @@ bool QtDialogs::OpenFile(const FileDialogRequest& request, std::string& chosen) 
   return true;
 }
 
-bool QtDialogs::ChooseFolder(const std::string& title, const std::string& initialDirectory, std::string& chosen) {
+bool QtDialogs::ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                             std::string& chosen) {
   QFileDialog dialog(DialogOwner(), QString::fromLatin1(title), QFile::decodeName(initialDirectory.c_str()));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::Directory);

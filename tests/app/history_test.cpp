@@ -86,15 +86,16 @@ TEST_F(HistoryTest, TheWatchesRecordOnOneTimelineAndTheirLinesStayAsTheyWere) {
 
   // The hint of the scope and the lamp picks up the recorder's figures.
   loop.Advance(5000);
-  EXPECT_NE(f.Scope1->Hint().find("Last hour: 3 cycles, loss 33.33 %"), std::string::npos) << f.Scope1->Hint();
+  EXPECT_NE(f.Scope1->Hint().find("Last hour: 3 cycles, loss 33.33 %"), std::string::npos)
+      << f.Scope1->Hint();
   EXPECT_EQ(f.GraphicLight1->Hint(), f.Scope1->Hint());
   EXPECT_TRUE(f.Scope1->ShowHint());
 }
 
 TEST_F(HistoryTest, TheMenuWritesTheChartAndTheRowsOfTheLastDayAndOpensTheFolder) {
   TForm1& f = StartRecording();
-  EXPECT_EQ(MenuCaptions(), (std::vector<std::string>{"Restore", "Send to Tray", "-", "More Bonus", "-", "Exit",
-                                                      "-", "Connection report..."}));
+  EXPECT_EQ(MenuCaptions(), (std::vector<std::string>{"Restore", "Send to Tray", "-", "More Bonus", "-",
+                                                      "Exit", "-", "Connection report..."}));
   Cycle(true);
   Cycle(false);
   f.History->Flush();

@@ -65,8 +65,8 @@ TEST_F(WindowTest, DraggingWithAnyButtonKeepsThePressedPointUnderThePointer) {
   std::vector<std::string> captions;
   for (const auto& entry : windows.menus[0].entries) captions.push_back(entry.caption);
   // The described items, then the connection report after a separator.
-  EXPECT_EQ(captions, (std::vector<std::string>{"Restore", "Send to Tray", "-", "More Bonus", "-", "Exit", "-",
-                                                "Connection report..."}));
+  EXPECT_EQ(captions, (std::vector<std::string>{"Restore", "Send to Tray", "-", "More Bonus", "-", "Exit",
+                                                "-", "Connection report..."}));
 }
 
 TEST_F(WindowTest, TheFullViewReturnsToItsSavedPlaceAtTheNextRelease) {

@@ -25,7 +25,8 @@ class HistoryBuilder {
     return *this;
   }
   HistoryBuilder& Start(bool automatic) {
-    return Add(automatic ? platform::HistoryKind::kAutoStart : platform::HistoryKind::kManualStart, 33, -1, 0);
+    return Add(automatic ? platform::HistoryKind::kAutoStart : platform::HistoryKind::kManualStart, 33, -1,
+               0);
   }
   HistoryBuilder& LogChange() { return Add(platform::HistoryKind::kLogChange, 0, -1, 0); }
   // Time passes with the watch running but no cycle (the next step comes on top).
@@ -54,7 +55,8 @@ class HistoryBuilder {
   std::vector<platform::HistoryRecord> records;
 
  private:
-  HistoryBuilder& Add(platform::HistoryKind kind, std::int32_t status, std::int32_t ms, std::int64_t step = -1) {
+  HistoryBuilder& Add(platform::HistoryKind kind, std::int32_t status, std::int32_t ms,
+                      std::int64_t step = -1) {
     const std::int64_t advance = step < 0 ? stepMs_ : step;
     now_.wallMs += advance;
     now_.monoMs += advance;

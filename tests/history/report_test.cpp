@@ -28,13 +28,19 @@ TEST_F(ReportTest, OptionsGiveTheSpanAndFormat) {
   EXPECT_EQ(r.format, history::ReportFormat::kText);
   EXPECT_EQ(history::ParseReportArguments({"--since", "7d", "--format", "json"}, kNow, r), "");
   EXPECT_EQ(r.span.fromMs, kNow - 7 * 86'400'000LL);
-  EXPECT_EQ(history::ParseReportArguments({"--since", "2023-11-14", "--until", "2023-11-14T12:30"}, kNow, r), "");
+  EXPECT_EQ(history::ParseReportArguments({"--since", "2023-11-14", "--until", "2023-11-14T12:30"}, kNow, r),
+            "");
   EXPECT_EQ(r.span.fromMs, 1'699'920'000'000);
   EXPECT_EQ(r.span.toMs, 1'699'965'000'000);
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--since"}, {"--since", "yesterday"}, {"--format", "pdf"}, {"--format", "png"},
-        {"--since", "1h", "--until", "2h"}, {"--frobnicate", "1"}, {"--since", "2023-13-01"}})
-    EXPECT_NE(history::ParseReportArguments(bad, kNow, r), "") << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--since"},
+                                              {"--since", "yesterday"},
+                                              {"--format", "pdf"},
+                                              {"--format", "png"},
+                                              {"--since", "1h", "--until", "2h"},
+                                              {"--frobnicate", "1"},
+                                              {"--since", "2023-13-01"}})
+    EXPECT_NE(history::ParseReportArguments(bad, kNow, r), "")
+        << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
 }
 
 TEST_F(ReportTest, JsonHoldsTheSummaryAndTheOutages) {
@@ -45,8 +51,8 @@ TEST_F(ReportTest, JsonHoldsTheSummaryAndTheOutages) {
   store.Append(h.records);
   std::ostringstream out, err;
   const std::int64_t end = h.records.back().time.wallMs + 1;
-  const int status = history::RunReport({"--since", "1h", "--format", "json"}, end, store,
-                                        [] { return std::string(); }, out, err);
+  const int status = history::RunReport(
+      {"--since", "1h", "--format", "json"}, end, store, [] { return std::string(); }, out, err);
   ASSERT_EQ(status, 0) << err.str();
   const std::string json = out.str();
   for (const char* expected :
@@ -95,7 +101,9 @@ TEST_F(ReportTest, ChartShadesOutagesHatchesGapsAndDrawsTheTrace) {
   ASSERT_EQ(bitmap.Width(), 1600);
   ASSERT_EQ(bitmap.Height(), 600);
   TCanvas canvas(bitmap);
-  auto column = [&](std::size_t record) { return chart.PlotLeft() + chart.ColumnOf(h.records[record].time.wallMs); };
+  auto column = [&](std::size_t record) {
+    return chart.PlotLeft() + chart.ColumnOf(h.records[record].time.wallMs);
+  };
   const int mid = (chart.PlotTop() + chart.PlotBottom()) / 2;
   EXPECT_EQ(canvas.Pixels(column(250), chart.PlotTop() + 3), 0x00C8C8FFu);  // inside the outage
   int hatch = 0, trace = 0;

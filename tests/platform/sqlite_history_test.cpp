@@ -102,7 +102,8 @@ TEST(SqliteHistoryStore, AProcessKilledWhileWritingLeavesAFileWithAPrefixOfWhole
 TEST(SqliteHistoryStore, DamagedAndForeignFilesAreReportedAndLeftAsTheyAre) {
   fake::TempDir dir;
   const std::string garbage(8192, 'x');
-  const std::string damaged = dir.WriteFile("damaged.sqlite3", "SQLite format 3" + std::string(1, '\0') + garbage);
+  const std::string damaged =
+      dir.WriteFile("damaged.sqlite3", "SQLite format 3" + std::string(1, '\0') + garbage);
   SqliteHistoryStore a(damaged);
   const std::string error = a.Open();
   EXPECT_NE(error.find("History " + damaged + " cannot be opened"), std::string::npos) << error;
@@ -148,7 +149,7 @@ TEST(SqliteHistoryStore, PruningTakesTheOldestFirstAFewAtATime) {
   std::vector<HistoryRecord> batch;
   for (int i = 0; i < 5000; ++i) batch.push_back(Echo(i * 1000, i));
   ASSERT_EQ(store.Append(batch), "");
-  EXPECT_EQ(store.Prune(100'000, INT64_MAX, 40), 40);  // old ones, 40 at most
+  EXPECT_EQ(store.Prune(100'000, INT64_MAX, 40), 40);   // old ones, 40 at most
   EXPECT_EQ(store.Prune(100'000, INT64_MAX, 400), 60);  // only those older than 100 s
   EXPECT_EQ(store.Prune(100'000, INT64_MAX, 400), 0);
   const std::int64_t size = store.SizeBytes();

@@ -28,9 +28,9 @@ void Seed(const std::string& file, const std::string& name, platform::RegType ty
   platform::SqliteRegistryStore store(file);
   const std::string login = RunCommand({"id", "-un"});
   platform::HKey key = 0;
-  ASSERT_EQ(store.CreateKey(platform::kHkeyLocalMachine,
-                            "Software\\Marrowfield\\Quorvane\\" + login.substr(0, login.find('\n')) + "\\" + name,
-                            &key),
+  ASSERT_EQ(store.CreateKey(
+                platform::kHkeyLocalMachine,
+                "Software\\Marrowfield\\Quorvane\\" + login.substr(0, login.find('\n')) + "\\" + name, &key),
             platform::kErrorSuccess);
   ASSERT_EQ(store.SetValue(key, name, type, data), platform::kErrorSuccess);
   store.CloseKey(key);
