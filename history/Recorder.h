@@ -75,7 +75,9 @@ class Recorder {
   const RecorderOptions options_;
   std::function<void(const std::string&)> onProblem_;
 
-  mutable std::mutex mutex_;
+  // The queue has a lock of its own, held only to add or take records, so
+  // the callers never wait for the writer's work.
+  mutable std::mutex queueMutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
   std::vector<HistoryRecord> queue_;
@@ -83,8 +85,12 @@ class Recorder {
   std::uint64_t summarised_ = 0;   // records written (or given up) and in the summary
   std::uint64_t flushTarget_ = 0;  // Flush() waits for this many
   bool stop_ = false;
+
+  // What the writer shows to others. Only the writer changes `recent_`, so
+  // it reads it without the lock.
+  mutable std::mutex stateMutex_;
   std::string summary_;
-  std::deque<HistoryRecord> recent_;  // guarded by mutex_, changed by the writer only
+  std::deque<HistoryRecord> recent_;
   bool persistent_ = false;
 
   // Writer thread only.
