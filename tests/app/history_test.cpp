@@ -86,6 +86,7 @@ TEST_F(HistoryTest, TheWatchesRecordOnOneTimelineAndTheirLinesStayAsTheyWere) {
 
   // The hint of the scope and the lamp picks up the recorder's figures.
   loop.Advance(5000);
+  FinishCycle();  // the ping timer ticked too
   EXPECT_NE(f.Scope1->Hint().find("Last hour: 3 cycles, loss 33.33 %"), std::string::npos)
       << f.Scope1->Hint();
   EXPECT_EQ(f.GraphicLight1->Hint(), f.Scope1->Hint());
