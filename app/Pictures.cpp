@@ -20,6 +20,11 @@ QV_EMBED(qv_pic_bonussize, "bonussize.bmp")
 QV_EMBED(qv_pic_options, "options.bmp")
 QV_EMBED(qv_pic_indicator, "indicator.bmp")
 QV_EMBED(qv_pic_bonuslink, "bonuslink.bmp")
+QV_EMBED(qv_pic_settings, "settings.bmp")
+QV_EMBED(qv_pic_watch, "watch.bmp")
+QV_EMBED(qv_pic_smallview, "smallview.bmp")
+QV_EMBED(qv_pic_minimise, "minimise.bmp")
+QV_EMBED(qv_pic_minimise_disabled, "minimise_disabled.bmp")
 
 namespace qv {
 
@@ -34,15 +39,25 @@ std::span<const std::uint8_t> PictureBytes(PictureId id) {
     case PictureId::Options: return span(qv_pic_options_begin, qv_pic_options_end);
     case PictureId::Indicator: return span(qv_pic_indicator_begin, qv_pic_indicator_end);
     case PictureId::BonusLink: return span(qv_pic_bonuslink_begin, qv_pic_bonuslink_end);
+    case PictureId::SettingsButton: return span(qv_pic_settings_begin, qv_pic_settings_end);
+    case PictureId::WatchButton: return span(qv_pic_watch_begin, qv_pic_watch_end);
+    case PictureId::SmallViewButton: return span(qv_pic_smallview_begin, qv_pic_smallview_end);
+    case PictureId::MinimiseButton: return span(qv_pic_minimise_begin, qv_pic_minimise_end);
+    case PictureId::MinimiseButtonDisabled:
+      return span(qv_pic_minimise_disabled_begin, qv_pic_minimise_disabled_end);
   }
   return {};
 }
 
-void LoadPicture(TPicture& picture, PictureId id) {
+void LoadBitmap(TBitmap& bitmap, PictureId id) {
   const auto bytes = PictureBytes(id);
   std::istringstream in(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  bitmap.LoadFromStream(in);
+}
+
+void LoadPicture(TPicture& picture, PictureId id) {
   auto bitmap = std::make_unique<TBitmap>();
-  bitmap->LoadFromStream(in);
+  LoadBitmap(*bitmap, id);
   picture.AdoptGraphic(std::move(bitmap));
 }
 

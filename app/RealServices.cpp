@@ -1,5 +1,7 @@
 #include "app/RealServices.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -8,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "platform/linux/CanberraSound.h"
+#include "platform/linux/DesktopSession.h"
 #include "platform/linux/FreetypeFontEngine.h"
 #include "platform/linux/LinuxClock.h"
 #include "platform/linux/LinuxFiles.h"
@@ -112,6 +115,90 @@ RealServices::~RealServices() {
 
 std::string RealServices::OpenRegistry() {
   return backends_->registry.Open();
+}
+
+void RealServices::SetProgramIcon(const TBitmap& art) {
+  std::vector<std::uint32_t> argb;
+  argb.reserve(static_cast<std::size_t>(art.Width()) * static_cast<std::size_t>(art.Height()));
+  for (int y = 0; y < art.Height(); ++y) {
+    for (int x = 0; x < art.Width(); ++x) {
+      const TColor c = art.GetPixel(x, y);  // 0x00BBGGRR
+      argb.push_back(0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu));
+    }
+  }
+  backends_->qt.SetProgramIdentity(kApplicationId, art.Width(), art.Height(), argb);
+}
+
+SessionGuard::SessionGuard(const CommandLine& line) {
+  const platform::DisplayChoice choice = platform::ChooseDisplay(line.platformChosen);
+  std::string display = line.display;
+  if (display.empty()) {
+    const char* named = std::getenv("DISPLAY");
+    display = named != nullptr ? named : "";
+  }
+  if (choice != platform::DisplayChoice::kUserChoice) {
+    std::string why;
+    if (choice == platform::DisplayChoice::kNoDisplay) why = "DISPLAY is not set";
+    if (why.empty()) platform::X11Reachable(line.display, why);
+    if (!why.empty()) {
+      std::fprintf(stderr,
+                   "Quorvane needs an X server (X11, or XWayland on a Wayland desktop): %s.\n"
+                   "Start it from a desktop session, or under xvfb-run.\n",
+                   why.c_str());
+      exitStatus_ = 1;
+      return;
+    }
+  }
+  if (platform::WaylandSession()) {
+    std::fprintf(stderr,
+                 "Quorvane: this is a Wayland session. Quorvane runs through XWayland and sees X11 windows "
+                 "only: a program watched by its window caption must run under XWayland too (for instance "
+                 "with QT_QPA_PLATFORM=xcb or GDK_BACKEND=x11), or it is never found.\n");
+  }
+  const std::string lockPath = platform::InstanceLockPath(display);
+  lock_ = std::make_unique<platform::InstanceLock>();
+  switch (lock_->Acquire(lockPath)) {
+    case platform::InstanceLock::Result::kAcquired: return;
+    case platform::InstanceLock::Result::kFailed:
+      // Better two copies than none: say so and go on.
+      std::fprintf(stderr, "Quorvane: cannot take the instance lock (%s); starting anyway.\n",
+                   lock_->Error().c_str());
+      return;
+    case platform::InstanceLock::Result::kHeldByAnother: break;
+  }
+  const pid_t holder = platform::InstanceLock::HolderOf(lockPath);
+  bool raised = false;
+  if (holder > 0 && choice != platform::DisplayChoice::kNoDisplay) {
+    platform::X11DesktopWindows desktop(line.display);
+    for (const platform::DesktopWindow& window : desktop.List()) {
+      if (window.threadId == static_cast<std::uint32_t>(holder) && window.caption == "Quorvane" &&
+          window.visible) {
+        desktop.Activate(window.handle);
+        raised = true;
+        break;
+      }
+    }
+  }
+  const std::string process = holder > 0 ? " (process " + std::to_string(holder) + ")" : "";
+  std::fprintf(stderr, "Quorvane is already running on this display%s%s.\n", process.c_str(),
+               raised ? "; its window was brought to the front" : "");
+  exitStatus_ = 0;
+}
+
+SessionGuard::~SessionGuard() = default;
+
+int SetAutostart(bool on) {
+  std::string error;
+  const std::string path =
+      platform::SetAutostart(on, kApplicationId, platform::LinuxSystemInfo().ExecutablePath(), error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "Quorvane: cannot %s the login start: %s\n", on ? "set up" : "remove",
+                 error.c_str());
+    return 1;
+  }
+  std::printf(on ? "Quorvane starts at login: %s\n" : "Quorvane no longer starts at login (%s removed).\n",
+              path.c_str());
+  return 0;
 }
 
 int RunReportCommand(const std::vector<std::string>& args) {

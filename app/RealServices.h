@@ -7,7 +7,36 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
+#include "toolkit/Bitmap.h"
+
 namespace qv {
+
+namespace platform {
+class InstanceLock;
+}
+
+// What happens before the GUI exists: the display is chosen (X11 whenever
+// DISPLAY is set), a Wayland session's limit is told once, and the lock of
+// one running copy per user and display is taken and held for the life of
+// this object. When ExitStatus() is not negative the program stops with it:
+// no X server (1), or already running (0, after raising the running window).
+class SessionGuard {
+ public:
+  explicit SessionGuard(const CommandLine& line);
+  ~SessionGuard();
+  SessionGuard(const SessionGuard&) = delete;
+  SessionGuard& operator=(const SessionGuard&) = delete;
+
+  int ExitStatus() const { return exitStatus_; }
+
+ private:
+  std::unique_ptr<platform::InstanceLock> lock_;
+  int exitStatus_ = -1;
+};
+
+// --autostart on|off: writes or removes the login-start entry; the exit status.
+int SetAutostart(bool on);
 
 class RealServices {
  public:
@@ -18,6 +47,9 @@ class RealServices {
 
   // Opens the settings store; an empty text on success, else why not.
   std::string OpenRegistry();
+  // The icon of the program's windows and taskbar entry: the installed theme
+  // icon, else `art`; and the desktop entry they belong to.
+  void SetProgramIcon(const TBitmap& art);
 
  private:
   struct Backends;

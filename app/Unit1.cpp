@@ -1,6 +1,8 @@
 // The main window's start-up, settings and its small handlers.
 #include "app/Unit1.h"
 
+#include <array>
+
 #include "desktop/KZTransImg.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -18,35 +20,70 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-// What a setting is and where it goes; the order is the read order.
+// The 18 settings: what each is, the control it is loaded into and saved from,
+// and the text that stands in for an empty stored text. The rows are in the
+// read order; `saveRank` gives the write order, which puts the texts first.
 enum class SettingKind { Spin, Check, Text };
+
+using ControlOfForm = TControl* (*)(TForm1&);
+template <auto Member>
+TControl* ControlOf(TForm1& form) {
+  return form.*Member;
+}
 
 struct SettingRow {
   const char* name;
   SettingKind kind;
+  ControlOfForm control;
   const char* fallback;  // text settings: used when the stored text is empty
+  int saveRank;          // 1 is written first
 };
 
+constexpr const char* kRingOut = "c:\\winnt\\media\\ringout.wav";
+constexpr const char* kDefaultLog = "c:\\program files\\dcplus\\logs\\downloads.log";
+constexpr const char* kDefaultProgram = "c:\\program files\\dcplus\\DCPlusPlus.exe";
+
 constexpr SettingRow kSettings[] = {
-    {"pingintervaltime", SettingKind::Spin, nullptr},
-    {"ipalarmsound", SettingKind::Check, nullptr},
-    {"pongsound", SettingKind::Check, nullptr},
-    {"pingsound", SettingKind::Check, nullptr},
-    {"WatchAppCaption", SettingKind::Text, "DC++ "},
-    {"reconsound", SettingKind::Text, "c:\\winnt\\media\\ringout.wav"},
-    {"testurl", SettingKind::Text, defaults::kTestHost},
-    {"ipalarm", SettingKind::Text, "c:\\winnt\\media\\ringout.wav"},
-    {"URL", SettingKind::Text, defaults::kPingHost},
-    {"Sound", SettingKind::Text, "c:\\winnt\\media\\ringout.wav"},
-    {"Execute", SettingKind::Text, "c:\\program files\\dcplus\\DCPlusPlus.exe"},
-    {"log", SettingKind::Text, "c:\\program files\\dcplus\\logs\\downloads.log"},
-    {"pingfile", SettingKind::Text, "c:\\winnt\\media\\ping.wav"},
-    {"pongfile", SettingKind::Text, "c:\\winnt\\media\\pong.wav"},
-    {"logsound", SettingKind::Text, "c:\\winnt\\media\\ringout.wav"},
-    {"interval", SettingKind::Spin, nullptr},
-    {"AppMonitorActive", SettingKind::Check, nullptr},
-    {"PingActive", SettingKind::Check, nullptr},
+    {"pingintervaltime", SettingKind::Spin, &ControlOf<&TForm1::pingintervaltime>, nullptr, 13},
+    {"ipalarmsound", SettingKind::Check, &ControlOf<&TForm1::ipalarmsound>, nullptr, 18},
+    {"pongsound", SettingKind::Check, &ControlOf<&TForm1::pongsound>, nullptr, 17},
+    {"pingsound", SettingKind::Check, &ControlOf<&TForm1::pingsound>, nullptr, 16},
+    {"WatchAppCaption", SettingKind::Text, &ControlOf<&TForm1::Edit2>, "DC++ ", 3},
+    {"reconsound", SettingKind::Text, &ControlOf<&TForm1::reconsound>, kRingOut, 2},
+    {"testurl", SettingKind::Text, &ControlOf<&TForm1::testurl>, defaults::kTestHost, 11},
+    {"ipalarm", SettingKind::Text, &ControlOf<&TForm1::ipalarm>, kRingOut, 10},
+    {"URL", SettingKind::Text, &ControlOf<&TForm1::edIpAddr>, defaults::kPingHost, 4},
+    {"Sound", SettingKind::Text, &ControlOf<&TForm1::Edit3>, kRingOut, 6},
+    {"Execute", SettingKind::Text, &ControlOf<&TForm1::Edit1>, kDefaultProgram, 5},
+    {"log", SettingKind::Text, &ControlOf<&TForm1::logfile>, kDefaultLog, 7},
+    {"pingfile", SettingKind::Text, &ControlOf<&TForm1::pingfile>, "c:\\winnt\\media\\ping.wav", 8},
+    {"pongfile", SettingKind::Text, &ControlOf<&TForm1::pongfile>, "c:\\winnt\\media\\pong.wav", 9},
+    {"logsound", SettingKind::Text, &ControlOf<&TForm1::Edit4>, kRingOut, 1},
+    {"interval", SettingKind::Spin, &ControlOf<&TForm1::SpinEdit1>, nullptr, 12},
+    {"AppMonitorActive", SettingKind::Check, &ControlOf<&TForm1::AppMonitorActive>, nullptr, 15},
+    {"PingActive", SettingKind::Check, &ControlOf<&TForm1::PingActive>, nullptr, 14},
 };
+constexpr std::size_t kSettingCount = std::size(kSettings);
+static_assert(kSettingCount == 18);
+
+// Row indexes in the write order; every rank is used once, texts before integers.
+constexpr std::array<std::size_t, kSettingCount> SaveOrder() {
+  std::array<std::size_t, kSettingCount> order{};
+  std::size_t texts = 0;
+  for (const SettingRow& row : kSettings) texts += row.kind == SettingKind::Text;
+  std::array<bool, kSettingCount> used{};
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const int rank = kSettings[i].saveRank;
+    const bool textRank = rank >= 1 && static_cast<std::size_t>(rank) <= texts;
+    if (rank < 1 || static_cast<std::size_t>(rank) > kSettingCount || used[rank - 1] ||
+        textRank != (kSettings[i].kind == SettingKind::Text))
+      throw "each setting needs its own save rank, the texts first";  // fails the constant evaluation
+    used[rank - 1] = true;
+    order[rank - 1] = i;
+  }
+  return order;
+}
+constexpr std::array<std::size_t, kSettingCount> kSaveOrder = SaveOrder();
 
 constexpr const char* kRegistryWriteFailed = "IRG0001 Code=0  Final Write access to registry failed";
 
@@ -93,11 +130,14 @@ void TForm1::OpenSysLog() {
 }
 
 void TForm1::FormCreate(TObject*) {
-  // 1. Where the executable lies, and the system log beside it.
+  // 1. Where the executable lies, and the system log: beside it, unless that
+  // folder is not writable (an installed program), where the platform names a per-user place.
   std::string exe;
   if (platform::Current().system != nullptr) exe = platform::Current().system->ExecutablePath();
   ProgramDir = ProgramDirOf(exe);
-  SysLogPath = ProgramDir + defaults::kSysLogName;
+  SysLogPath = platform::Current().system != nullptr
+                   ? platform::Current().system->SystemLogPath(ProgramDir, defaults::kSysLogName)
+                   : ProgramDir + defaults::kSysLogName;
 
   // 2. Every start begins a new system log. A log that cannot be had is
   // reported, and the start-up goes on: the watches and the settings matter more.
@@ -142,14 +182,8 @@ void TForm1::FormCreate(TObject*) {
 }
 
 void TForm1::LoadSettings() {
-  TControl* targets[] = {
-      pingintervaltime, ipalarmsound, pongsound, pingsound, Edit2,    reconsound, testurl, ipalarm,
-      edIpAddr,         Edit3,        Edit1,     logfile,   pingfile, pongfile,   Edit4,   SpinEdit1,
-      AppMonitorActive, PingActive};
-  static_assert(std::size(kSettings) == 18);
-  for (size_t i = 0; i < std::size(kSettings); ++i) {
-    const SettingRow& row = kSettings[i];
-    TControl* target = targets[i];
+  for (const SettingRow& row : kSettings) {
+    TControl* target = row.control(*this);
     // A setting that cannot be read is reported through the standard error
     // report and takes the default of its row; the others still load, so the
     // next save does not write design values over the user's settings.
@@ -194,8 +228,9 @@ void TForm1::MeasureWatchedLog() {
     }
   }
   if (measured) {
-    WatchedLogSize = static_cast<std::int32_t>(size);
-    LogEvent("Monitoring file " + path + ", Size=" + IntToStr(static_cast<std::int32_t>(size)) + "b");
+    WatchedLogSize = size;
+    LogEvent("Monitoring file " + path + ", Size=" + std::to_string(size) + "b");
+    WarmUpLogReader(path);
   } else {
     LogEvent("File to monitor not found (" + path + ")");
   }
@@ -205,19 +240,19 @@ void TForm1::MeasureWatchedLog() {
 
 void TForm1::SaveSettings() {
   TessalyReg1->SetOpened(true);
-  const std::pair<const char*, TControl*> texts[] = {
-      {"logsound", Edit4},    {"reconsound", reconsound}, {"WatchAppCaption", Edit2}, {"URL", edIpAddr},
-      {"Execute", Edit1},     {"Sound", Edit3},           {"log", logfile},           {"pingfile", pingfile},
-      {"pongfile", pongfile}, {"ipalarm", ipalarm},       {"testurl", testurl},
-  };
-  for (const auto& [name, control] : texts) TessalyReg1->WriteString(name, control->Text());
-  TessalyReg1->WriteInteger("interval", SpinEdit1->Value());
-  TessalyReg1->WriteInteger("pingintervaltime", pingintervaltime->Value());
-  const std::pair<const char*, TCheckBox*> checks[] = {
-      {"PingActive", PingActive}, {"AppMonitorActive", AppMonitorActive}, {"pingsound", pingsound},
-      {"pongsound", pongsound},   {"ipalarmsound", ipalarmsound},
-  };
-  for (const auto& [name, box] : checks) TessalyReg1->WriteInteger(name, box->Checked() ? 1 : 0);
+  for (const std::size_t index : kSaveOrder) {
+    const SettingRow& row = kSettings[index];
+    TControl* source = row.control(*this);
+    switch (row.kind) {
+      case SettingKind::Spin:
+        TessalyReg1->WriteInteger(row.name, static_cast<TSpinEdit*>(source)->Value());
+        break;
+      case SettingKind::Check:
+        TessalyReg1->WriteInteger(row.name, static_cast<TCheckBox*>(source)->Checked() ? 1 : 0);
+        break;
+      case SettingKind::Text: TessalyReg1->WriteString(row.name, source->Text()); break;
+    }
+  }
   TessalyReg1->SetOpened(false);
 }
 

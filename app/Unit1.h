@@ -6,8 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/LogLineReader.h"
 #include "platform/Locale.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -47,8 +49,12 @@ class TForm1 : public TForm {
   std::string SysLogPath;
   std::string VersionBanner;
   bool AppFound = false;
+  // Why the desktop's window list could not be read at the latest presence
+  // check; empty when it could. Nothing is started while it cannot be read.
+  std::string WindowListProblem;
   bool Connected = false;
-  std::int32_t WatchedLogSize = 0;
+  // 64 bits: a log beyond 2 GB keeps its true size (see docs/DEVIATIONS.md).
+  std::int64_t WatchedLogSize = 0;
   // The newest line read from the watched log file, over all reads so far.
   std::string LastLine;
   bool HaveLastLine = false;
@@ -76,6 +82,7 @@ class TForm1 : public TForm {
   void Edit2Change(TObject* Sender);
   void OnlyIfRunning1ApplicationFound(TObject* Sender, const std::string& FoundApp);
   void OnlyIfRunning1ApplicationNotFound(TObject* Sender);
+  void OnlyIfRunning1WindowListUnavailable(TObject* Sender, const std::string& Reason);
   void Label4DblClick(TObject* Sender);  // manual start, also "Exec PGM"
   void Panel9Click(TObject* Sender);     // "Select" a log file to watch
   // "Select" a file for a field of the settings panel.
@@ -117,6 +124,8 @@ class TForm1 : public TForm {
 
   // Renews the window's size and outline from the picture it shows.
   void RenewOutline();
+  // Bytes of the watched log that the next change need not read again.
+  std::int64_t WatchedLogBytesKnown() const { return logReader_->Resumable(); }
 
   // --- connection history (Unit1History.cpp) -----------------------------------
   // Starts recording when the platform keeps a history; the scope and the
@@ -223,10 +232,11 @@ class TForm1 : public TForm {
   TPopupMenu* PopupMenu2 = nullptr;
 
  private:
-  void CreateLayout();       // the stored form description (Unit1Layout.cpp)
-  void LoadSettings();       // start-up step 8
-  void SaveSettings();       // the guarded block of the save
-  void MeasureWatchedLog();  // start-up step 10, and after a log file is chosen
+  void CreateLayout();                            // the stored form description (Unit1Layout.cpp)
+  void LoadSettings();                            // start-up step 8
+  void SaveSettings();                            // the guarded block of the save
+  void MeasureWatchedLog();                       // start-up step 10, and after a log file is chosen
+  void WarmUpLogReader(const std::string& path);  // reads a measured log ahead, off the GUI thread
   // Lets the user choose a file for `field` in `dialog`, with the window
   // ordinary while the dialog is up; true when a file was chosen.
   bool SelectFile(TOpenDialog& dialog, TEdit& field);
@@ -250,6 +260,12 @@ class TForm1 : public TForm {
   PendingLine StampLine(const std::string& message) const;
   void DrainLog();
   void WriteLogLine(const PendingLine& line);
+
+  // The watched log, read as far as it is known (GUI thread only). A new log
+  // is read once in the background, so that its first change costs the GUI
+  // thread no more than the later ones.
+  std::shared_ptr<LogLineReader> logReader_ = std::make_shared<LogLineReader>();
+  std::jthread logWarmUp_;
 
   std::mutex logMutex_;
   std::deque<PendingLine> logQueue_;

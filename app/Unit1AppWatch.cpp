@@ -9,9 +9,17 @@
 
 namespace qv {
 
+namespace {
+// The status line while the window list cannot be read.
+std::string UnreadableListText(const std::string& problem) {
+  return "Window list unreadable (" + problem + ") - nothing is started";
+}
+}  // namespace
+
 // The reports only record and show the state; starting the program is the
 // watch timer's business.
 void TForm1::OnlyIfRunning1ApplicationFound(TObject*, const std::string&) {
+  WindowListProblem.clear();
   AppFound = true;
   Image3->Show();
   Label1->SetCaption(AppMonitorActive->Checked() ? Edit2->Text() + " up and running"
@@ -19,11 +27,19 @@ void TForm1::OnlyIfRunning1ApplicationFound(TObject*, const std::string&) {
 }
 
 void TForm1::OnlyIfRunning1ApplicationNotFound(TObject*) {
+  WindowListProblem.clear();
   Label1->SetCaption(AppMonitorActive->Checked()
                          ? Edit2->Text() + " not active - trying to start: " + Edit1->Text()
                          : "Application monitoring suspended");
   AppFound = false;
   Image3->Hide();
+}
+
+// A list that cannot be read says nothing about the watched program: AppFound
+// keeps its value, and the watch timer starts nothing until the list is back.
+void TForm1::OnlyIfRunning1WindowListUnavailable(TObject*, const std::string& Reason) {
+  WindowListProblem = Reason.empty() ? std::string("no window list") : Reason;
+  Label1->SetCaption(UnreadableListText(WindowListProblem));
 }
 
 void TForm1::Timer1Timer(TObject*) {
@@ -35,6 +51,10 @@ void TForm1::Timer1Timer(TObject*) {
 }
 
 void TForm1::WatchApplication() {
+  if (!WindowListProblem.empty()) {
+    Label1->SetCaption(UnreadableListText(WindowListProblem));
+    return;
+  }
   if (AppFound) {
     Label1->SetCaption(Edit2->Text() + " is up and running");
     return;

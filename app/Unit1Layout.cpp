@@ -24,7 +24,6 @@ constexpr TColor kTraceRed = RGB(255, 0, 82);
 constexpr TColor kStatusText = RGB(214, 223, 239);
 constexpr TColor kPanelFace = RGB(214, 223, 239);
 constexpr TColor kCaptionGrey = RGB(68, 68, 68);
-constexpr TColor kPlateText = RGB(214, 223, 239);
 
 template <typename T>
 T* Make(TComponent* owner, TWinControl* parent, const char* name) {
@@ -84,6 +83,17 @@ TCheckBox* Check(TComponent* owner, TWinControl* parent, const char* name, const
 
 constexpr const char* kDesignSound = "c:\\winnt\\media\\chimes.wav";
 
+// The picture buttons always show their main picture; the caption-only ones
+// keep the grey-picture option they were made with, though they have no picture.
+constexpr TExplorerButtonOptions kPictureButton{boPopupMark, boShowBevel};
+constexpr TExplorerButtonOptions kCaptionButton{boMonoDisplay, boPopupMark, boShowBevel};
+
+void SetButtonPicture(TExplorerButton* button, PictureId id) {
+  TBitmap picture;
+  LoadBitmap(picture, id);
+  button->SetBitmap(&picture);
+}
+
 }  // namespace
 
 void TForm1::CreateLayout() {
@@ -121,28 +131,46 @@ void TForm1::CreateLayout() {
   bonussize->SetVisible(false);
   LoadPicture(bonussize->Picture(), PictureId::BonusView);
 
+  // The window's buttons: white captions while the pointer is elsewhere.
   colorsbutton = Make<TExplorerButton>(this, this, "colorsbutton");
   colorsbutton->SetBounds(51, 218, 46, 46);
+  SetButtonPicture(colorsbutton, PictureId::SettingsButton);
   colorsbutton->SetCaption("Settings");
+  colorsbutton->SetOptions(kPictureButton);
+  colorsbutton->SetShadingType(TExplorerButtonShadingType::stLight);
+  colorsbutton->SetUnselectedFontColor(clWhite);
   SetFont(colorsbutton, "MS Sans Serif", -11, clAqua);
   ExplorerButton4 = Make<TExplorerButton>(this, this, "ExplorerButton4");
   ExplorerButton4->SetBounds(51, 274, 46, 46);
+  SetButtonPicture(ExplorerButton4, PictureId::WatchButton);
   ExplorerButton4->SetCaption("Watch");
+  ExplorerButton4->SetOptions(kPictureButton);
+  ExplorerButton4->SetShadingType(TExplorerButtonShadingType::stLight);
+  ExplorerButton4->SetUnselectedFontColor(clWhite);
   SetFont(ExplorerButton4, "MS Sans Serif", -11, clAqua);
   ExplorerButton3 = Make<TExplorerButton>(this, this, "ExplorerButton3");
   ExplorerButton3->SetBounds(588, 55, 36, 36);
+  SetButtonPicture(ExplorerButton3, PictureId::SmallViewButton);
+  ExplorerButton3->SetOptions(kPictureButton);
+  ExplorerButton3->SetUnselectedFontColor(clWhite);
   OfficeButton2 = Make<TExplorerButton>(this, this, "OfficeButton2");
   OfficeButton2->SetBounds(629, 55, 36, 36);
   OfficeButton2->SetCaption(".");
-  SetFont(OfficeButton2, "Arial", -16, kPlateText, fsBold);
+  OfficeButton2->SetOptions(kCaptionButton);
+  OfficeButton2->SetUnselectedFontColor(clWhite);
+  SetFont(OfficeButton2, "Arial", -28, clBlack, fsBold);
   ExplorerButton2 = Make<TExplorerButton>(this, this, "ExplorerButton2");
   ExplorerButton2->SetBounds(671, 55, 36, 36);
   ExplorerButton2->SetCaption("_");
-  SetFont(ExplorerButton2, "Arial", -14, kPlateText, fsBold);
+  ExplorerButton2->SetOptions(kCaptionButton);
+  ExplorerButton2->SetUnselectedFontColor(clWhite);
+  SetFont(ExplorerButton2, "Arial", -20, clBlack, fsBold);
   ExplorerButton1 = Make<TExplorerButton>(this, this, "ExplorerButton1");
   ExplorerButton1->SetBounds(712, 57, 36, 36);
   ExplorerButton1->SetCaption("X");
-  SetFont(ExplorerButton1, "Arial", -14, kPlateText, fsBold);
+  ExplorerButton1->SetOptions(kCaptionButton);
+  ExplorerButton1->SetUnselectedFontColor(clWhite);
+  SetFont(ExplorerButton1, "Arial", -14, clBlack, fsBold);
 
   Label3 = Make<TLabel>(this, this, "Label3");
   Label3->SetBounds(137, 163, 0, 14);
@@ -273,8 +301,15 @@ void TForm1::CreateLayout() {
   Panel6 = SmallPanel(this, p, "Panel6", "Select", 354, row(1));
   ExplorerButton5 = Make<TExplorerButton>(this, p, "ExplorerButton5");
   ExplorerButton5->SetBounds(398, row(1), 22, 22);
-  ExplorerButton5->SetCaption("_");
+  SetButtonPicture(ExplorerButton5, PictureId::MinimiseButton);
+  {
+    TBitmap disabled;
+    LoadBitmap(disabled, PictureId::MinimiseButtonDisabled);
+    ExplorerButton5->SetDisabledBitmap(&disabled);
+  }
   ExplorerButton5->SetEnabled(false);
+  ExplorerButton5->SetOptions(kPictureButton);
+  ExplorerButton5->SetUnselectedFontColor(clWhite);
   Label15 = PanelLabel(this, p, "Label15", "http://", 424, row(1) + 4);
   testurl = PathEdit(this, p, "testurl", 468, row(1), 128, defaults::kTestHost);
 
@@ -455,6 +490,9 @@ void TForm1::CreateLayout() {
   };
   OnlyIfRunning1->OnApplicationNotFound = [this](TObject* s, const std::string&) {
     OnlyIfRunning1ApplicationNotFound(s);
+  };
+  OnlyIfRunning1->OnWindowListUnavailable = [this](TObject* s, const std::string& reason) {
+    OnlyIfRunning1WindowListUnavailable(s, reason);
   };
   PingActive->OnClick = [this](TObject* s) { PingActiveClick(s); };
   Timer1->SetOnTimer([this](TObject* s) { Timer1Timer(s); });

@@ -45,6 +45,15 @@ struct FileStatus {
   static FileStatus Failure(int error, std::string message) { return {error, std::move(message)}; }
 };
 
+// Which file an open handle reaches. Two handles of the same file give equal
+// ids; a file put in the place of a renamed or deleted one gives another id.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+
+  bool operator==(const FileId&) const = default;
+};
+
 // A value, valid only when `status` is Ok.
 template <typename T>
 struct FileResult {
@@ -112,6 +121,8 @@ class IFileSystem {
   virtual FileResult<std::int64_t> Seek(const FileHandle& file, std::int64_t offset, SeekOrigin origin) = 0;
   // Size of the open file in bytes.
   virtual FileResult<std::int64_t> Size(const FileHandle& file) = 0;
+  // Which file the handle reaches, to notice a file replaced under the same name.
+  virtual FileResult<FileId> Identity(const FileHandle& file) = 0;
   // Closes the file. The handle is closed afterwards even when an error is reported.
   virtual FileStatus Close(FileHandle& file) = 0;
 

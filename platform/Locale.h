@@ -1,5 +1,5 @@
-// The user's conventions for writing times and dates, read once when the
-// program starts, and the local wall-clock time.
+// The user's conventions for writing times, dates and numbers, read once when
+// the program starts, and the local wall-clock time.
 #pragma once
 
 #include <array>
@@ -54,6 +54,9 @@ class ILocale {
   virtual TimeDateFormats Formats() const = 0;
   // The current local time. Safe to call from any thread.
   virtual CivilTime Now() const = 0;
+  // The character that separates the fraction in numbers (Latin-1), as read at
+  // start-up.
+  virtual char DecimalSeparator() const { return '.'; }
 };
 
 }  // namespace qv::platform

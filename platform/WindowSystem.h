@@ -41,6 +41,13 @@ enum ShiftFlags : unsigned {
 };
 enum class MouseAction { Down, Move, Up, DoubleClick, Enter, Leave };
 
+// Width of the sunken edge around an edit: its client area, where child windows
+// are placed and text is laid out, begins inside it.
+constexpr int kEditEdge = 2;
+
+// What the user asks an edit to do with the clipboard.
+enum class ClipboardCommand { Cut, Paste };
+
 struct MouseEvent {
   MouseAction action = MouseAction::Move;
   MouseButton button = MouseButton::Left;
@@ -73,12 +80,16 @@ class IPeerEvents {
   // The window system moved or resized a top-level peer (e.g. the user or the manager).
   virtual void PeerMoved(int left, int top) = 0;
   virtual void PeerContextMenu(int x, int y) = 0;
+  // Edits: the user asked to cut or paste (keys, menu, middle button, a drop);
+  // false refuses the request and the text stays as it is.
+  virtual bool PeerClipboardCommand(ClipboardCommand) { return true; }
 };
 
 class IWindowPeer {
  public:
   virtual ~IWindowPeer() = default;
-  // Position relative to the parent peer (screen for forms), size of the client area.
+  // Position relative to the parent peer's client area (screen for forms; inside
+  // an edit, the area within its sunken edge), size of the client area.
   virtual void SetBounds(int left, int top, int width, int height) = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual void SetEnabled(bool enabled) = 0;
@@ -92,12 +103,23 @@ class IWindowPeer {
   // Edit text, check box caption or form title (Latin-1).
   virtual void SetText(const std::string& latin1Text) = 0;
   virtual void BringToFront() = 0;
+  // Where the pointer is now, in this peer's client coordinates; false when the
+  // window system cannot tell.
+  virtual bool PointerPos(int& /*x*/, int& /*y*/) const { return false; }
+  // Forms: the window is the desktop's active window.
+  virtual bool IsActiveWindow() const { return false; }
 
   // Check boxes.
   virtual void SetChecked(bool) {}
   // Edits.
   virtual void SetReadOnly(bool) {}
   virtual void SetMaxLength(int) {}
+  // Pixels of the client area on each side that typed text keeps clear of.
+  virtual void SetTextMargins(int /*left*/, int /*top*/, int /*right*/, int /*bottom*/) {}
+  virtual void SelectAll() {}
+  // Whether the latest focus gain came from a mouse press (on the edit or on a
+  // window inside it) rather than from the keyboard or the program.
+  virtual bool FocusedByMouse() const { return false; }
   // List boxes.
   virtual void ListAdd(const std::string&) {}
   virtual void ListDelete(int) {}
@@ -132,6 +154,9 @@ class IWindowSystem {
   // Shows a pop-up menu at a point of `owner`'s client area and waits for the
   // choice; returns the index of the chosen entry or -1.
   virtual int PopupMenu(IWindowPeer* owner, int x, int y, const std::vector<MenuEntry>& entries) = 0;
+  // Drops the mouse button input that has arrived and not been delivered yet, so
+  // that clicks made while a menu was open reach no control afterwards.
+  virtual void DiscardPendingMouseInput() {}
 };
 
 }  // namespace qv::platform

@@ -61,9 +61,12 @@ void TOnlyIfRunning::Loaded() {
 void TOnlyIfRunning::IdleCheck(TObject* Sender, bool& Done) {
   check.found = false;
   check.titles = &appTitles_;
-  if (platform::IDesktopWindows* desktop = platform::Current().desktop) desktop->ForEachCaption(MatchWindow);
+  platform::IDesktopWindows* desktop = platform::Current().desktop;
+  const bool read = desktop == nullptr || desktop->ForEachCaption(MatchWindow);
   check.titles = nullptr;
-  if (check.found) {
+  if (!read) {
+    if (OnWindowListUnavailable) OnWindowListUnavailable(this, desktop->Problem());
+  } else if (check.found) {
     if (OnApplicationFound) OnApplicationFound(this, check.foundTitle);
   } else if (OnApplicationNotFound) {
     OnApplicationNotFound(this, std::string());

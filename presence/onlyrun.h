@@ -1,6 +1,8 @@
 // TOnlyIfRunning: at every idle moment of the application, looks for a
 // top-level window whose caption begins with one of its titles and fires
-// OnApplicationFound (with that title) or OnApplicationNotFound.
+// OnApplicationFound (with that title) or OnApplicationNotFound. When the
+// desktop's window list cannot be read at all, neither: OnWindowListUnavailable
+// says why, since a list that cannot be read is no proof that a program is gone.
 #pragma once
 
 #include <functional>
@@ -31,6 +33,8 @@ class TOnlyIfRunning : public TComponent {
 
   TOnApplicationNotFound OnApplicationNotFound;
   TOnApplicationNotFound OnApplicationFound;
+  // `FoundApp` carries the reason here.
+  TOnApplicationNotFound OnWindowListUnavailable;
 
  protected:
   // Hooks the application's idle processing (not while designing).

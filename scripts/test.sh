@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: unit tests headless, integration tests under
 # xvfb-run, then the unit and integration tests again under
-# AddressSanitizer+UBSan, and the unit tests under ThreadSanitizer. QV_TEST_CONFIGS limits the configurations
+# AddressSanitizer+UBSan, and the unit tests under ThreadSanitizer; the debug
+# build is also packaged and the .deb checked. QV_TEST_CONFIGS limits the configurations
 # (for instance QV_TEST_CONFIGS=debug).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +29,13 @@ for config in $configs; do
     # Leaks inside the system libraries under Qt are suppressed, ours are not.
     LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
       ctest --test-dir "build/$config" -L integration --output-on-failure || status=1
+  fi
+  if [ "$config" = debug ]; then
+    # The Debian package, from the debug build's program (stripped by cpack):
+    # no second build; its file list and dependencies are what is checked.
+    echo "=== package ==="
+    rm -f build/debug/quorvane_*.deb
+    (cd build/debug && cpack -G DEB >/dev/null) && scripts/check_deb.sh build/debug/quorvane_*.deb || status=1
   fi
 done
 exit $status

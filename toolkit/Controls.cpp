@@ -54,13 +54,16 @@ void TControl::SetParent(TWinControl* parent) {
 void TControl::SetBounds(int left, int top, int width, int height) {
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   if (!IsWindowed() && parent_ != nullptr && visible_) parent_->InvalidateRect(BoundsRect());
+  const bool resized = std::max(0, width) != width_ || std::max(0, height) != height_;
   left_ = left;
   top_ = top;
   width_ = std::max(0, width);
   height_ = std::max(0, height);
   BoundsChanged();
   if (parent_ != nullptr && align_ != TAlign::alNone) parent_->AlignControls();
-  Invalidate();
+  // A window that only moves keeps its pixels: the window system moves them.
+  // Repainting it would make every step of a drag cost a whole-window paint.
+  if (resized || !IsWindowed()) Invalidate();
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -90,6 +93,30 @@ void TControl::SetEnabled(bool enabled) {
   if (enabled == enabled_) return;
   enabled_ = enabled;
   EnabledChanged();
+  if (!enabled_ && parent_ != nullptr) parent_->ChildDisabled(this);
+}
+
+bool TControl::MouseCapture() const {
+  return parent_ != nullptr && parent_->mouseCapture_ == this;
+}
+
+void TControl::SetMouseCapture(bool capture) {
+  if (parent_ == nullptr) return;
+  if (capture)
+    parent_->mouseCapture_ = this;
+  else if (parent_->mouseCapture_ == this)
+    parent_->mouseCapture_ = nullptr;
+}
+
+bool TControl::PointerInParent(TPoint& point) const {
+  if (parent_ == nullptr) return false;
+  int x = 0, y = 0;
+  if (parent_->Peer() != nullptr && parent_->Peer()->PointerPos(x, y)) {
+    point = Point(x, y);
+    return true;
+  }
+  point = parent_->lastMouse_;
+  return true;
 }
 
 void TControl::SetColor(TColor color) {
@@ -204,8 +231,22 @@ void TWinControl::RemoveControl(TControl* control) {
   controls_.erase(it);
   control->parent_ = nullptr;
   if (mouseCapture_ == control) mouseCapture_ = nullptr;
-  if (mouseOver_ == control) mouseOver_ = nullptr;
+  if (mouseOver_ == control) {
+    mouseOver_ = nullptr;
+    overUntold_ = false;
+  }
   if (auto* win = dynamic_cast<TWinControl*>(control); win != nullptr) win->DestroyHandle();
+}
+
+void TWinControl::ChildDisabled(TControl* control) {
+  if (mouseCapture_ == control) mouseCapture_ = nullptr;
+}
+
+bool TWinControl::DialogChar(char key) {
+  // Every control of the window is asked, windowless ones included, until one takes it.
+  for (std::size_t i = 0; i < controls_.size(); ++i)
+    if (controls_[i]->DialogChar(key)) return true;
+  return false;
 }
 
 void TWinControl::AlignControls() {
@@ -371,8 +412,9 @@ platform::PixelView TWinControl::PeerPaint(const platform::PeerRect& dirty) {
 }
 
 void TWinControl::ForgetMouseOver() {
-  if (mouseOver_ != nullptr && mouseOver_ != this) mouseOver_->MouseLeave();
+  if (mouseOver_ != nullptr && mouseOver_ != this && !overUntold_) mouseOver_->MouseLeave();
   mouseOver_ = nullptr;
+  overUntold_ = false;
   UpdatePeerHint();
 }
 
@@ -383,11 +425,11 @@ void TWinControl::UpdatePeerHint() {
   peer_->SetHint(source->ShowHint() ? source->Hint() : std::string());
 }
 
-TControl* ControlAtPoint(TWinControl* self, int x, int y) {
+TControl* ControlAtPoint(TWinControl* self, int x, int y, bool allowDisabled) {
   // Topmost first: later children lie above earlier ones.
   for (int i = self->ControlCount() - 1; i >= 0; --i) {
     TControl* c = self->Controls(i);
-    if (c->IsWindowed() || !c->Visible() || !c->Enabled()) continue;
+    if (c->IsWindowed() || !c->Visible() || (!c->Enabled() && !allowDisabled)) continue;
     if (c->BoundsRect().Contains(x, y)) return c;
   }
   return self;
@@ -406,11 +448,28 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
       for (TWinControl* p = parent_; p != nullptr; p = p->parent_) p->ForgetMouseOver();
       return;
     }
-    if (e.action == platform::MouseAction::Move && mouseCapture_ == nullptr && target != mouseOver_) {
-      if (mouseOver_ != nullptr && mouseOver_ != this) mouseOver_->MouseLeave();
-      mouseOver_ = target;
-      if (target != this) target->MouseEnter();
-      UpdatePeerHint();
+    lastMouse_ = Point(e.x, e.y);
+    if (e.action == platform::MouseAction::Move) {
+      // The control under the pointer changes (disabled ones count: they keep
+      // their own idea of it); while one holds the capture, only that one hears
+      // of its own leaving and entering.
+      TControl* under = ControlAtPoint(this, e.x, e.y, true);
+      if (under != mouseOver_) {
+        TControl* left = mouseOver_;
+        const bool leftWasTold = !overUntold_;
+        mouseOver_ = under;
+        overUntold_ = false;
+        if (left != nullptr && left != this && leftWasTold &&
+            (mouseCapture_ == nullptr || mouseCapture_ == left))
+          left->MouseLeave();
+        if (under != this) {
+          if (mouseCapture_ == nullptr || mouseCapture_ == under)
+            under->MouseEnter();
+          else
+            overUntold_ = true;  // told when the capture ends
+        }
+        UpdatePeerHint();
+      }
     }
     const TPoint origin = target == this ? Point(0, 0) : Point(target->Left(), target->Top());
     const int x = e.x - origin.X, y = e.y - origin.Y;
@@ -428,10 +487,17 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
         if (button == TMouseButton::mbLeft) target->DblClick();
         break;
       case platform::MouseAction::Move: target->MouseMove(e.shift, x, y); break;
-      case platform::MouseAction::Up:
+      case platform::MouseAction::Up: {
         mouseCapture_ = nullptr;
         target->MouseUp(button, e.shift, x, y);
+        // Released over another control: that one now has the pointer.
+        const bool stillChild = std::find(controls_.begin(), controls_.end(), mouseOver_) != controls_.end();
+        if (overUntold_ && stillChild && mouseCapture_ == nullptr) {
+          overUntold_ = false;
+          mouseOver_->MouseEnter();
+        }
         break;
+      }
       default: break;
     }
   });
@@ -443,12 +509,13 @@ void TWinControl::PeerContextMenu(int x, int y) {
     // The menu of the control under the point, else of its nearest parent that has one.
     for (TControl* c = target; c != nullptr; c = c->Parent()) {
       if (c->PopupMenu() != nullptr) {
-        const TPoint o = c == this ? Point(0, 0) : Point(c->Left(), c->Top());
-        (void)o;
         c->PopupMenu()->PopupAt(this, x, y);
-        return;
+        break;
       }
     }
+    // The menu's choice may have removed the control: tell it only if it is still ours.
+    if (target != this && std::find(controls_.begin(), controls_.end(), target) == controls_.end()) return;
+    target->ContextMenuDone();
   });
 }
 
@@ -464,6 +531,14 @@ bool TWinControl::PeerKey(int virtualKey, char typed, unsigned shift) {
       char ch = typed;
       KeyPress(ch);
       if (ch == 0) swallowed = true;
+    }
+    // A character no control wanted may be an accelerator of the window: with Alt
+    // held from anywhere, else only where typing has no meaning of its own.
+    const bool typing = Kind() == platform::PeerKind::Edit || Kind() == platform::PeerKind::ListBox;
+    if (typed != 0 && !swallowed && ((shift & ssAlt) != 0 || !typing)) {
+      TWinControl* top = this;
+      while (top->parent_ != nullptr) top = top->parent_;
+      swallowed = top->DialogChar(typed);
     }
   });
   return swallowed;

@@ -109,6 +109,19 @@ class TControl : public TComponent {
   virtual void MouseLeave() {}
   virtual void Click();
   virtual void DblClick();
+  // The right click on this control has had its context menu (or found none);
+  // called when the menu has closed.
+  virtual void ContextMenuDone() {}
+  // A typed character that may be an accelerator of the control; true when taken.
+  virtual bool DialogChar(char /*key*/) { return false; }
+
+  // The parent sends every mouse event to this control until the capture ends
+  // (a press captures on its own until its release).
+  bool MouseCapture() const;
+  void SetMouseCapture(bool capture);
+  // The pointer in the parent's client coordinates: asked of the window system,
+  // else where the parent last saw it. False without a parent.
+  bool PointerInParent(TPoint& point) const;
 
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -208,6 +221,10 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
 
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
+  // A disabled child keeps no capture.
+  void ChildDisabled(TControl* control);
+
+  bool DialogChar(char key) override;
 
   // IPeerEvents
   platform::PixelView PeerPaint(const platform::PeerRect& dirty) override;
@@ -231,14 +248,16 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
   TBitmap back_;
   TControl* mouseCapture_ = nullptr;
   TControl* mouseOver_ = nullptr;
+  bool overUntold_ = false;      // mouseOver_ came under the pointer while another held the capture
+  TPoint lastMouse_ = {-1, -1};  // where the pointer was at the latest mouse event
   bool tabStop_ = false;
   bool headlessFocus_ = false;
   bool inPeerUpdate_ = false;  // a change reported by the peer is not sent back to it
 };
 
-// Dispatches a mouse event to the graphic child under the point (or the
-// captured one) or to `self`; shared by every windowed control.
-TControl* ControlAtPoint(TWinControl* self, int x, int y);
+// The topmost visible windowless child at the point, else `self`: the one that
+// gets the mouse there (enabled ones only) or that the pointer is over (any).
+TControl* ControlAtPoint(TWinControl* self, int x, int y, bool allowDisabled = false);
 
 // Converts a font to what the native peers need.
 platform::FontSpec ToFontSpec(const TFont& font);

@@ -164,6 +164,10 @@ void TEdit::SetMaxLength(int v) {
   if (peer_ != nullptr) peer_->SetMaxLength(v);
 }
 
+void TEdit::SelectAll() {
+  if (peer_ != nullptr) peer_->SelectAll();
+}
+
 void TEdit::InitializePeer() {
   TWinControl::InitializePeer();
   peer_->SetReadOnly(readOnly_);

@@ -52,6 +52,8 @@ class TEdit : public TWinControl {
   void SetMaxLength(int v);
   bool AutoSelect() const { return autoSelect_; }
   void SetAutoSelect(bool v) { autoSelect_ = v; }
+  // Selects the whole text of the native control (nothing to select while headless).
+  void SelectAll();
   void Paint(TCanvas& canvas) override;
 
   // Fired whenever the text changes, from the program or from the user.

@@ -2,7 +2,8 @@
 """Draws Quorvane's window pictures and writes them as 24-bit BMP files.
 
 The pictures are the skinned face of the main window, the compact badge, the tall bonus view,
-the background of the settings panel, the application indicator and the small bonus link.
+the background of the settings panel, the application indicator, the small bonus link and the
+pictures of the window's buttons.
 Everything is drawn here from signed distance fields, so edges are anti-aliased analytically
 and the output is byte-for-byte the same on every run (no randomness, no timestamps).
 
@@ -40,6 +41,8 @@ LOG_BACKGROUND = (74, 77, 74)
 ENGRAVE = (128, 137, 152)
 LAMP_GROUND = (192, 192, 192)  # the lamp bitmaps' own ground colour
 LED_GREEN = (60, 230, 110)
+ROUND_CAP_TOP = (142, 148, 158)  # the round caps of the window buttons
+ROUND_CAP_BOTTOM = (104, 109, 118)
 
 LIGHT = (-0.55, -0.835)  # direction towards the light: from the upper left, mostly above
 
@@ -546,7 +549,8 @@ def housing(cv, outline, top=GRAPHITE_TOP, bottom=GRAPHITE_BOTTOM, edge=5.0, gra
 def button_seat_round(cv, cx, cy, r_well, r_cap):
   well(cv, Circle(cx, cy, r_well), depth=2.5)
   cap = Circle(cx, cy, r_cap)
-  plate(cv, cap, (116, 122, 132), (84, 89, 98), bevel_width=2.5, strength=0.55, grain=11)
+  # Light enough for the black hover captions, dark enough for the white idle ones.
+  plate(cv, cap, ROUND_CAP_TOP, ROUND_CAP_BOTTOM, bevel_width=2.5, strength=0.55, grain=11)
   # A faint concentric turning on the cap, as on machined knobs.
   ring(cv, Circle(cx, cy, r_cap - 4.5), 0, 1.0, HILITE, 0.06)
   fill(cv, Circle(cx, cy - r_cap * 0.42, r_cap * 0.5), HILITE, 0.07)
@@ -846,12 +850,119 @@ def draw_bonus_link():
 
 
 # ------------------------------------------------------------------------------------------
+# Button pictures. A button draws its picture leaving out every pixel of the colour of the
+# picture's top-left pixel, so each one is drawn over the colour of the cap it sits on (its
+# soft edges blend into that) and whatever the drawing left at that colour becomes the
+# transparent key, ICON_KEY, which the corner pixel always carries.
+
+ICON_KEY = (255, 0, 255)
+SQUARE_CAP = (60, 64, 72)  # middle of the big square caps of the left pod
+ROUND_CAP = tuple(int(c + 0.5) for c in mix(ROUND_CAP_TOP, ROUND_CAP_BOTTOM, 0.5))  # mid round cap
+ICON_LIGHT = (236, 241, 248)
+ICON_MID = (150, 160, 178)
+ICON_DARK = (22, 24, 28)
+
+
+def icon_canvas(w, h, ground):
+  cv = Canvas(w, h, ground)
+  cv.icon_ground = ground
+  return cv
+
+
+class Lens:
+  """The intersection of two circles: an eye's outline."""
+
+  def __init__(self, a, b):
+    self.a, self.b = a, b
+    self.box = (max(a.box[0], b.box[0]), max(a.box[1], b.box[1]), min(a.box[2], b.box[2]),
+                min(a.box[3], b.box[3]))
+
+  def d(self, px, py):
+    return max(self.a.d(px, py), self.b.d(px, py))
+
+
+def draw_settings_icon():
+  """A gear: light steel teeth round a turned body with a hole through the middle."""
+  cv = icon_canvas(24, 24, SQUARE_CAP)
+  cx, cy = 12.0, 12.0
+  teeth = []
+  for k in range(8):
+    a = math.radians(k * 45 + 22.5)
+    teeth.append(('s', cx + 6.5 * math.cos(a), cy + 6.5 * math.sin(a), cx + 9.3 * math.cos(a),
+                  cy + 9.3 * math.sin(a)))
+  body = lambda px, py: mix(ICON_LIGHT, ICON_MID, clamp((py - 3.0) / 18.0))
+  stroke(cv, [(t[0], t[1] + 0.8, t[2] + 1.0, t[3] + 0.8, t[4] + 1.0) for t in teeth], 3.6, SHADE, 0.45)
+  shadow(cv, Circle(cx, cy, 7.4), 0.8, 1.0, soft=1.5, alpha=0.5)
+  stroke(cv, teeth, 3.4, body)
+  fill(cv, Circle(cx, cy, 7.4), body)
+  ring(cv, Circle(cx, cy, 7.4), -0.4, 0.8, ICON_DARK, 0.35)
+  ring(cv, Circle(cx, cy, 4.6), 0, 0.9, ICON_MID, 0.8)
+  fill(cv, Circle(cx, cy, 2.6), SQUARE_CAP)  # the hole shows the cap through it
+  ring(cv, Circle(cx, cy, 2.6), 0.4, 0.9, ICON_DARK, 0.6)
+  return cv
+
+
+def draw_watch_icon():
+  """An open eye with an aqua iris: the watch is on."""
+  cv = icon_canvas(24, 24, SQUARE_CAP)
+  eye = Lens(Circle(12, 21.5, 13.2), Circle(12, 2.5, 13.2))
+  shadow(cv, eye, 0.8, 1.0, soft=1.5, alpha=0.5)
+  fill(cv, eye, lambda px, py: mix(ICON_LIGHT, (196, 204, 220), clamp((py - 8.0) / 8.0)))
+  iris = Circle(12, 12, 4.4)
+  fill(cv, iris, lambda px, py: mix((150, 255, 255), (0, 170, 190), clamp((py - 7.6) / 8.8)))
+  ring(cv, iris, -0.3, 0.8, (0, 90, 110), 0.8)
+  fill(cv, Circle(12, 12, 1.9), ICON_DARK)
+  fill(cv, Circle(10.6, 10.5, 0.9), (255, 255, 255), 0.9)
+  ring(cv, eye, -0.4, 1.0, ICON_DARK, 0.55)
+  return cv
+
+
+def draw_small_view_icon():
+  """The window drawing in to a small picture in the screen's corner."""
+  cv = icon_canvas(20, 20, ROUND_CAP)
+  frame = RRect(4.5, 3.5, 16.5, 12.5, 1.5)
+  ring(cv, frame, 0.3, 1.2, SHADE, 0.35)
+  ring(cv, frame, -0.3, 1.3, ICON_LIGHT)
+  badge = RRect(3, 11, 9, 17, 1.5)
+  shadow(cv, badge, 0.6, 0.8, soft=1.2, alpha=0.6)
+  fill(cv, badge, lambda px, py: mix((150, 255, 255), (0, 170, 190), clamp((py - 11.0) / 6.0)))
+  ring(cv, badge, -0.3, 0.8, (0, 80, 100), 0.7)
+  arrow = [('s', 14.0, 6.0, 10.2, 9.8), ('s', 10.2, 9.8, 13.0, 9.8), ('s', 10.2, 9.8, 10.2, 7.0)]
+  stroke(cv, [(p[0], p[1] + 0.6, p[2] + 0.8, p[3] + 0.6, p[4] + 0.8) for p in arrow], 1.6, SHADE, 0.4)
+  stroke(cv, arrow, 1.5, ICON_LIGHT)
+  return cv
+
+
+def minimise_glyph(cv, colour, dx=0.0, dy=0.0, alpha=1.0):
+  stroke(cv, [('s', 3.5 + dx, 12.0 + dy, 12.5 + dx, 12.0 + dy)], 2.0, colour, alpha)
+  stroke(cv, [('s', 5.5 + dx, 5.0 + dy, 8.0 + dx, 7.5 + dy), ('s', 8.0 + dx, 7.5 + dy, 10.5 + dx, 5.0 + dy),
+              ('s', 8.0 + dx, 2.5 + dy, 8.0 + dx, 7.5 + dy)], 1.4, colour, alpha)
+
+
+def draw_minimise_icon():
+  """The settings panel's small minimise button: a bar with an arrow down onto it."""
+  cv = icon_canvas(16, 16, STEEL)
+  minimise_glyph(cv, (52, 58, 68))
+  return cv
+
+
+def draw_minimise_icon_disabled():
+  """The same glyph pressed into the panel: a light lip below, grey above."""
+  cv = icon_canvas(16, 16, STEEL)
+  minimise_glyph(cv, (255, 255, 255), 1.0, 1.0, 0.9)
+  minimise_glyph(cv, (128, 136, 150))
+  return cv
+
+
+# ------------------------------------------------------------------------------------------
 # Output.
 
 
 def quantise(cv):
-  """Rounds to bytes. Inside a shaped outline the key colour is never allowed."""
+  """Rounds to bytes. Inside a shaped outline the key colour is never allowed; a button
+  picture's untouched ground becomes its transparent key and nothing else takes that colour."""
   w, h = cv.w, cv.h
+  ground = getattr(cv, 'icon_ground', None)
   out = []
   for i in range(w * h):
     r = int(clamp(cv.r[i], 0.0, 255.0) + 0.5)
@@ -862,7 +973,14 @@ def quantise(cv):
         r, g, b = KEY
       elif (r, g, b) == KEY:
         r = 254
+    if ground is not None:
+      if (r, g, b) == ICON_KEY:
+        r = 254
+      if (r, g, b) == ground:
+        r, g, b = ICON_KEY
     out.append((r, g, b))
+  if ground is not None and out[0] != ICON_KEY:
+    raise RuntimeError("a button picture must leave its top-left pixel to the key colour")
   return out
 
 
@@ -921,6 +1039,11 @@ PICTURES = (
     ("options.bmp", draw_options, (OPTIONS_W, OPTIONS_H)),
     ("indicator.bmp", draw_indicator, (INDICATOR_SIZE, INDICATOR_SIZE)),
     ("bonuslink.bmp", draw_bonus_link, (35, 17)),
+    ("settings.bmp", draw_settings_icon, (24, 24)),
+    ("watch.bmp", draw_watch_icon, (24, 24)),
+    ("smallview.bmp", draw_small_view_icon, (20, 20)),
+    ("minimise.bmp", draw_minimise_icon, (16, 16)),
+    ("minimise_disabled.bmp", draw_minimise_icon_disabled, (16, 16)),
 )
 
 

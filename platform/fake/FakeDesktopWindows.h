@@ -14,12 +14,15 @@ class FakeDesktopWindows : public IDesktopWindows {
     ++enumerations;
     return windows;
   }
-  void ForEachCaption(const std::function<bool(std::string_view caption)>& visit) override {
+  bool ForEachCaption(const std::function<bool(std::string_view caption)>& visit) override {
     ++enumerations;
+    if (!problem.empty()) return false;
     for (const DesktopWindow& window : windows) {
       if (!visit(window.caption)) break;
     }
+    return true;
   }
+  std::string Problem() const override { return problem; }
   void RequestClose(WindowHandle handle) override { closeRequests.push_back(handle); }
 
   // A visible, enabled window with this caption on top of the others.
@@ -33,6 +36,7 @@ class FakeDesktopWindows : public IDesktopWindows {
 
   std::vector<DesktopWindow> windows;  // top of the stacking order first
   std::vector<WindowHandle> closeRequests;
+  std::string problem;  // set: the list cannot be read, for this reason
   int enumerations = 0;
 };
 

@@ -37,6 +37,12 @@ FakeFileSystem::OpenFile* FakeFileSystem::Find(const FileHandle& file) {
   return it == open_.end() ? nullptr : &it->second;
 }
 
+std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::NewNode() {
+  auto node = std::make_shared<Node>();
+  node->serial = nextSerial_++;
+  return node;
+}
+
 FileHandle FakeFileSystem::Register(std::shared_ptr<Node> node, bool canRead, bool canWrite) {
   if (canWrite) ++node->ourWriters;
   const std::int64_t id = nextId_++;
@@ -53,7 +59,7 @@ FileResult<FileHandle> FakeFileSystem::CreateOrTruncate(const std::string& path)
   }
   std::shared_ptr<Node>& node = files_[path];
   if (!node) {
-    node = std::make_shared<Node>();
+    node = NewNode();
   } else if (node->readOnly) {
     result.status = Failure(EACCES, "open", path);
     return result;
@@ -84,7 +90,7 @@ FileResult<FileHandle> FakeFileSystem::Open(const std::string& path, unsigned ac
       result.status = Failure(ENOENT, "open", path);
       return result;
     }
-    it = files_.emplace(path, std::make_shared<Node>()).first;
+    it = files_.emplace(path, NewNode()).first;
   } else {
     const Node& node = *it->second;
     // The same order as on disk: sharing first, then the read-only refusal.
@@ -179,6 +185,23 @@ FileResult<std::int64_t> FakeFileSystem::Size(const FileHandle& file) {
   return result;
 }
 
+FileResult<FileId> FakeFileSystem::Identity(const FileHandle& file) {
+  std::lock_guard lock(mutex_);
+  FileResult<FileId> result;
+  // A stat call like Size, so the same switch makes it fail.
+  if (auto failed = Intercept(FileCall::kSize)) {
+    result.status = *failed;
+    return result;
+  }
+  OpenFile* open = Find(file);
+  if (open == nullptr) {
+    result.status = Failure(EBADF, "stat");
+    return result;
+  }
+  result.value = FileId{0, open->node->serial};
+  return result;
+}
+
 FileStatus FakeFileSystem::Close(FileHandle& file) {
   std::lock_guard lock(mutex_);
   auto it = file.Owner() == this ? open_.find(file.Id()) : open_.end();
@@ -196,7 +219,7 @@ FileStatus FakeFileSystem::Close(FileHandle& file) {
 
 void FakeFileSystem::SetFile(const std::string& path, std::string contents) {
   std::lock_guard lock(mutex_);
-  auto node = std::make_shared<Node>();
+  auto node = NewNode();
   node->data = std::move(contents);
   files_[path] = std::move(node);
 }

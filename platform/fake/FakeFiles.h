@@ -26,6 +26,8 @@ class FakeFileSystem final : public IFileSystem {
   FileResult<std::size_t> Read(const FileHandle& file, std::span<char> buffer) override;
   FileResult<std::int64_t> Seek(const FileHandle& file, std::int64_t offset, SeekOrigin origin) override;
   FileResult<std::int64_t> Size(const FileHandle& file) override;
+  // Each file the fake creates has its own id; SetFile makes a new file.
+  FileResult<FileId> Identity(const FileHandle& file) override;
   FileStatus Close(FileHandle& file) override;
 
   // Creates or replaces a file (writable, not held by anyone).
@@ -53,6 +55,7 @@ class FakeFileSystem final : public IFileSystem {
     bool readOnly = false;
     bool heldByOtherWriter = false;
     int ourWriters = 0;
+    std::uint64_t serial = 0;
   };
   struct OpenFile {
     std::shared_ptr<Node> node;
@@ -69,12 +72,14 @@ class FakeFileSystem final : public IFileSystem {
   // Counts the call and tells whether a switch makes it fail; needs the lock.
   std::optional<FileStatus> Intercept(FileCall call);
   OpenFile* Find(const FileHandle& file);
+  std::shared_ptr<Node> NewNode();
   FileHandle Register(std::shared_ptr<Node> node, bool canRead, bool canWrite);
 
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<Node>> files_;
   std::map<std::int64_t, OpenFile> open_;
   std::int64_t nextId_ = 1;
+  std::uint64_t nextSerial_ = 1;
   FailureSwitch switches_[kCallKinds];
   int calls_[kCallKinds] = {};
 };

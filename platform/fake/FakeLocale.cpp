@@ -32,6 +32,16 @@ CivilTime FakeLocale::Now() const {
   return now_;
 }
 
+char FakeLocale::DecimalSeparator() const {
+  std::lock_guard lock(mutex_);
+  return decimalSeparator_;
+}
+
+void FakeLocale::SetDecimalSeparator(char separator) {
+  std::lock_guard lock(mutex_);
+  decimalSeparator_ = separator;
+}
+
 void FakeLocale::SetFormats(TimeDateFormats formats) {
   std::lock_guard lock(mutex_);
   formats_ = std::move(formats);

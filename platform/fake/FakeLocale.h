@@ -15,9 +15,11 @@ class FakeLocale final : public ILocale {
 
   TimeDateFormats Formats() const override;
   CivilTime Now() const override;
+  char DecimalSeparator() const override;
 
   void SetFormats(TimeDateFormats formats);
   void SetNow(const CivilTime& now);
+  void SetDecimalSeparator(char separator);
   // Moves the clock on by whole seconds, carrying into minutes, hours and days.
   void AdvanceSeconds(long long seconds);
 
@@ -29,6 +31,7 @@ class FakeLocale final : public ILocale {
   mutable std::mutex mutex_;
   TimeDateFormats formats_;
   CivilTime now_{2026, 12, 8, 13, 53, 8};
+  char decimalSeparator_ = '.';
 };
 
 }  // namespace qv::platform::fake

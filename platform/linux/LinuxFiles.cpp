@@ -202,19 +202,30 @@ FileResult<std::int64_t> LinuxFileSystem::Seek(const FileHandle& file, std::int6
   return result;
 }
 
-FileResult<std::int64_t> LinuxFileSystem::Size(const FileHandle& file) {
-  FileResult<std::int64_t> result;
-  if (file.Owner() != this) {
+namespace {
+
+// fstat of an open file of `owner`, for the calls that report what it says.
+FileResult<struct stat> StatOf(const IFileSystem* owner, const FileHandle& file) {
+  FileResult<struct stat> result;
+  if (file.Owner() != owner) {
     result.status = Failure(EBADF, "stat");
-    return result;
-  }
-  struct stat info {};
-  if (::fstat(static_cast<int>(file.Id()), &info) != 0) {
+  } else if (::fstat(static_cast<int>(file.Id()), &result.value) != 0) {
     result.status = Failure(errno, "stat");
-  } else {
-    result.value = static_cast<std::int64_t>(info.st_size);
   }
   return result;
+}
+
+}  // namespace
+
+FileResult<std::int64_t> LinuxFileSystem::Size(const FileHandle& file) {
+  auto info = StatOf(this, file);
+  return {std::move(info.status), static_cast<std::int64_t>(info.value.st_size)};
+}
+
+FileResult<FileId> LinuxFileSystem::Identity(const FileHandle& file) {
+  auto info = StatOf(this, file);
+  return {std::move(info.status), FileId{static_cast<std::uint64_t>(info.value.st_dev),
+                                         static_cast<std::uint64_t>(info.value.st_ino)}};
 }
 
 FileStatus LinuxFileSystem::Close(FileHandle& file) {

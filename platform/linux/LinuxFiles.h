@@ -16,6 +16,7 @@ class LinuxFileSystem final : public IFileSystem {
   FileResult<std::size_t> Read(const FileHandle& file, std::span<char> buffer) override;
   FileResult<std::int64_t> Seek(const FileHandle& file, std::int64_t offset, SeekOrigin origin) override;
   FileResult<std::int64_t> Size(const FileHandle& file) override;
+  FileResult<FileId> Identity(const FileHandle& file) override;
   FileStatus Close(FileHandle& file) override;
 
   // True when some descriptor anywhere on the system has `path` open for

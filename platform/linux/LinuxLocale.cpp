@@ -310,6 +310,12 @@ bool ToLatin1(const std::string& text, LocaleEncoding encoding, std::string& lat
   return true;
 }
 
+char DeriveDecimalSeparator(const std::string& radix, LocaleEncoding encoding) {
+  std::string latin1;
+  if (!ToLatin1(radix, encoding, latin1) || latin1.size() != 1) return '.';
+  return latin1[0];
+}
+
 TimeDateFormats DeriveTimeDateFormats(const LcTimeFacts& facts) {
   TimeDateFormats formats;
   DeriveTime(facts, formats);
@@ -355,8 +361,23 @@ LcTimeFacts LinuxLocale::ReadFacts(const std::string& localeName) {
   return facts;
 }
 
+char LinuxLocale::ReadDecimalSeparator(const std::string& localeName) {
+  // LC_CTYPE says how the radix character is encoded, as for the time texts.
+  locale_t locale = newlocale(LC_NUMERIC_MASK | LC_CTYPE_MASK, localeName.c_str(), nullptr);
+  const bool knowsEncoding = locale != nullptr;
+  if (locale == nullptr) locale = newlocale(LC_NUMERIC_MASK, localeName.c_str(), nullptr);
+  if (locale == nullptr) return '.';  // not installed: the C locale's point
+  const char* radix = nl_langinfo_l(RADIXCHAR, locale);
+  const LocaleEncoding encoding =
+      knowsEncoding ? EncodingOf(nl_langinfo_l(CODESET, locale)) : LocaleEncoding::kOther;
+  const char separator = DeriveDecimalSeparator(radix != nullptr ? radix : "", encoding);
+  freelocale(locale);
+  return separator;
+}
+
 LinuxLocale::LinuxLocale(const std::string& localeName)
-    : formats_(DeriveTimeDateFormats(ReadFacts(localeName))) {}
+    : formats_(DeriveTimeDateFormats(ReadFacts(localeName))),
+      decimalSeparator_(ReadDecimalSeparator(localeName)) {}
 
 CivilTime LinuxLocale::Now() const {
   const time_t now = ::time(nullptr);

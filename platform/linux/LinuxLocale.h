@@ -1,5 +1,5 @@
-// The user's time and date conventions from the C library's LC_TIME data, and
-// the local time from the system clock.
+// The user's time and date conventions from the C library's LC_TIME data, the
+// decimal separator from LC_NUMERIC, and the local time from the system clock.
 #pragma once
 
 #include <array>
@@ -38,19 +38,28 @@ TimeDateFormats DeriveTimeDateFormats(const LcTimeFacts& facts);
 // or the text is not valid in its encoding.
 bool ToLatin1(const std::string& text, LocaleEncoding encoding, std::string& latin1);
 
+// The decimal separator from LC_NUMERIC's radix character: one Latin-1
+// character, else '.' (a separator that Latin-1 cannot write, or an empty one,
+// could never be typed into a numeric field anyway).
+char DeriveDecimalSeparator(const std::string& radix, LocaleEncoding encoding);
+
 class LinuxLocale final : public ILocale {
  public:
-  // Reads LC_TIME of `localeName` once; "" is the user's locale (LC_ALL, LC_TIME,
-  // LANG). A locale that is not installed gives the C locale's conventions.
+  // Reads LC_TIME and LC_NUMERIC of `localeName` once; "" is the user's locale
+  // (LC_ALL, then LC_TIME or LC_NUMERIC, then LANG). A locale that is not
+  // installed gives the C locale's conventions.
   explicit LinuxLocale(const std::string& localeName = "");
 
   TimeDateFormats Formats() const override { return formats_; }
   CivilTime Now() const override;
+  char DecimalSeparator() const override { return decimalSeparator_; }
 
   static LcTimeFacts ReadFacts(const std::string& localeName);
+  static char ReadDecimalSeparator(const std::string& localeName);
 
  private:
   TimeDateFormats formats_;
+  char decimalSeparator_;
 };
 
 }  // namespace qv::platform

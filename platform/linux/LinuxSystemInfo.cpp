@@ -1,9 +1,11 @@
 #include "platform/linux/LinuxSystemInfo.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace qv::platform {
@@ -12,6 +14,13 @@ namespace {
 // Generous ceilings; past them something is wrong and we give up quietly.
 constexpr std::size_t kMaxPasswdBuffer = 1 << 20;
 constexpr std::size_t kMaxPathBuffer = 1 << 16;
+constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr unsigned kPrivateFolder = 0700;
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
 
 }  // namespace
 
@@ -46,6 +55,39 @@ std::string LinuxSystemInfo::ExecutablePath() const {
     buffer.resize(buffer.size() * 2);
   }
   return {};
+}
+
+bool WritableDirectory(const std::string& dir) {
+  struct stat info {};
+  if (dir.empty() || ::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  return (info.st_mode & kAnyWriteBit) != 0 && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+bool MakeDirectories(const std::string& path, unsigned mode) {
+  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST)
+      return false;
+    if (slash == std::string::npos) break;
+  }
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string LinuxSystemInfo::SystemLogPath(const std::string& programDir, const std::string& fileName) const {
+  if (std::string chosen = Environment("QUORVANE_LOG"); !chosen.empty()) return chosen;
+  if (WritableDirectory(programDir)) return programDir + fileName;
+  // An installed program's folder (/usr/bin) is not the user's: the log goes
+  // where per-user state lives.
+  std::string state = Environment("XDG_STATE_HOME");
+  if (state.empty() || state.front() != '/') {
+    const std::string home = Environment("HOME");
+    if (home.empty()) return programDir + fileName;  // nowhere better: the open reports it
+    state = home + "/.local/state";
+  }
+  const std::string folder = state + "/quorvane";
+  if (!MakeDirectories(folder, kPrivateFolder)) return programDir + fileName;
+  return folder + "/" + fileName;
 }
 
 }  // namespace qv::platform

@@ -10,8 +10,8 @@ namespace qv::platform {
 
 namespace {
 
-// Property reads ask for this many 32-bit units: room for 255 Latin-1
-// characters even when every one of them takes two bytes in UTF-8.
+// Property reads ask for this many 32-bit units: 512 bytes, room for 255
+// characters of two bytes each.
 constexpr std::uint32_t kCaptionUnits = 128;
 constexpr std::size_t kMaxCaption = 255;
 constexpr std::uint32_t kWithdrawnState = 0, kIconicState = 3;
@@ -25,46 +25,36 @@ using Reply = std::unique_ptr<T, FreeReply<T>>;
 
 }  // namespace
 
-std::string CaptionToLatin1(std::string_view utf8) {
+std::string Latin1ToUtf8(std::string_view latin1) {
   std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    if (lead < 0x80) {
-      out += static_cast<char>(lead);
-      ++i;
-      continue;
+  out.reserve(latin1.size());
+  for (const char c : latin1) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | byte >> 6);
+      out += static_cast<char>(0x80 | (byte & 0x3F));
     }
-    // C2..DF, E0..EF and F0..F4 start sequences of 2, 3 and 4 bytes; anything
-    // else here (a stray continuation byte, C0/C1, F5..FF) is malformed.
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    std::size_t k = 1;
-    std::uint32_t code = lead & (0x7F >> length);
-    while (length != 0 && k < length && i + k < utf8.size() &&
-           (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80) {
-      code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-      ++k;
-    }
-    if (length != 0 && k < length && i + k == utf8.size()) break;  // cut off by the length limit
-    if (length == 0 || k < length) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    out += code <= 0xFF ? static_cast<char>(code) : '?';
-    i += length;
   }
   return out;
+}
+
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t cut = limit;
+  // Back to the first byte of the sequence that the limit splits (at most 3 steps).
+  for (int step = 0; step < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++step)
+    --cut;
+  return text.substr(0, cut);
 }
 
 struct X11DesktopWindows::Connection {
   xcb_connection_t* xcb = nullptr;
   xcb_window_t root = 0;
   xcb_atom_t clientListStacking = 0, netWmName = 0, utf8String = 0, wmState = 0, wmProtocols = 0,
-             wmDeleteWindow = 0, netWmPid = 0, netWmState = 0, netWmStateHidden = 0, netCloseWindow = 0;
+             wmDeleteWindow = 0, netWmPid = 0, netWmState = 0, netWmStateHidden = 0, netCloseWindow = 0,
+             netActiveWindow = 0;
 
   ~Connection() {
     if (xcb != nullptr) xcb_disconnect(xcb);
@@ -72,22 +62,41 @@ struct X11DesktopWindows::Connection {
 
   bool Broken() const { return xcb == nullptr || xcb_connection_has_error(xcb) != 0; }
 
-  // Top-level windows, top of the stacking order first.
-  std::vector<xcb_window_t> TopLevels() const {
+  // Top-level windows, top of the stacking order first: the window manager's
+  // clients, then the root's other children (withdrawn windows among them).
+  // Without a window manager, the root's children alone.
+  // `managed` gets the number of the manager's clients at the front.
+  std::vector<xcb_window_t> TopLevels(std::size_t* managed = nullptr) const {
+    // Both requests go out before either reply is read.
+    const xcb_get_property_cookie_t stackingAsked =
+        xcb_get_property(xcb, 0, root, clientListStacking, XCB_ATOM_WINDOW, 0, 1 << 16);
+    const xcb_query_tree_cookie_t treeAsked = xcb_query_tree(xcb, root);
+    Reply<xcb_get_property_reply_t> stacking(xcb_get_property_reply(xcb, stackingAsked, nullptr));
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(xcb, treeAsked, nullptr));
     std::vector<xcb_window_t> windows;
-    Reply<xcb_get_property_reply_t> stacking(xcb_get_property_reply(
-        xcb, xcb_get_property(xcb, 0, root, clientListStacking, XCB_ATOM_WINDOW, 0, 1 << 16), nullptr));
     if (stacking != nullptr && stacking->format == 32 && xcb_get_property_value_length(stacking.get()) > 0) {
       const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(stacking.get()));
       windows.assign(ids, ids + xcb_get_property_value_length(stacking.get()) / 4);
-    } else {
-      Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(xcb, xcb_query_tree(xcb, root), nullptr));
-      if (tree == nullptr) return windows;
-      const xcb_window_t* children = xcb_query_tree_children(tree.get());
-      windows.assign(children, children + xcb_query_tree_children_length(tree.get()));
     }
-    std::reverse(windows.begin(), windows.end());  // both lists run bottom to top
+    std::reverse(windows.begin(), windows.end());  // the list runs bottom to top
+    if (managed != nullptr) *managed = windows.size();
+    if (tree == nullptr) return windows;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    const std::size_t clients = windows.size();
+    for (int i = count - 1; i >= 0; --i) {  // children run bottom to top too
+      if (std::find(windows.begin(), windows.begin() + static_cast<std::ptrdiff_t>(clients), children[i]) ==
+          windows.begin() + static_cast<std::ptrdiff_t>(clients))
+        windows.push_back(children[i]);
+    }
     return windows;
+  }
+
+  // Errors of requests without a reply (a close or raise sent to a window that
+  // has gone) arrive as events; nobody reads events on this connection, so
+  // they are dropped here after each pass instead of piling up.
+  void DropEvents() const {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(xcb)) std::free(event);
   }
 
   xcb_get_property_cookie_t AskProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
@@ -95,7 +104,8 @@ struct X11DesktopWindows::Connection {
     return xcb_get_property(xcb, 0, window, property, type, 0, units);
   }
 
-  // The caption from the replies to _NET_WM_NAME and WM_NAME (either may be null).
+  // The caption from the replies to _NET_WM_NAME and WM_NAME (either may be
+  // null), as UTF-8 when the window says what it is.
   std::string Caption(xcb_get_property_reply_t* netName, xcb_get_property_reply_t* name) const {
     const auto text = [](xcb_get_property_reply_t* reply) {
       return std::string_view(static_cast<const char*>(xcb_get_property_value(reply)),
@@ -103,14 +113,14 @@ struct X11DesktopWindows::Connection {
     };
     std::string caption;
     if (netName != nullptr && netName->type == utf8String && xcb_get_property_value_length(netName) > 0) {
-      caption = CaptionToLatin1(text(netName));
+      caption = text(netName);
     } else if (name != nullptr && name->format == 8 && xcb_get_property_value_length(name) > 0) {
-      // STRING is Latin-1 already; a UTF8_STRING name is converted.
-      caption = name->type == utf8String ? CaptionToLatin1(text(name)) : std::string(text(name));
+      // STRING is Latin-1; UTF8_STRING stays; anything else (COMPOUND_TEXT) as it comes.
+      caption = name->type == XCB_ATOM_STRING ? Latin1ToUtf8(text(name)) : std::string(text(name));
     }
     const std::size_t end = caption.find('\0');  // some programs send the C terminator along
     if (end != std::string::npos) caption.resize(end);
-    if (caption.size() > kMaxCaption) caption.resize(kMaxCaption);
+    caption.resize(CutAtCharacter(caption, kMaxCaption).size());
     return caption;
   }
 
@@ -134,6 +144,9 @@ X11DesktopWindows::~X11DesktopWindows() = default;
 X11DesktopWindows::Connection* X11DesktopWindows::Connect() {
   if (connection_ != nullptr && !connection_->Broken()) return connection_.get();
   if (failed_) return nullptr;
+  // A connection that broke (the X server went away, the session ended) is
+  // tried once more; after that the list stays unreadable for this run.
+  const bool lost = connection_ != nullptr;
   connection_.reset();
   auto connection = std::make_unique<Connection>();
   int screenNumber = 0;
@@ -141,12 +154,14 @@ X11DesktopWindows::Connection* X11DesktopWindows::Connect() {
   if (connection->Broken()) {
     // No display now means none for this run: do not retry at every idle moment.
     failed_ = true;
+    problem_ = lost ? "the X server closed the connection" : "no connection to the X server";
     return nullptr;
   }
   xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection->xcb));
   for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
   if (screens.rem == 0) {
     failed_ = true;
+    problem_ = "the X server has no such screen";
     return nullptr;
   }
   connection->root = screens.data->root;
@@ -160,12 +175,14 @@ X11DesktopWindows::Connection* X11DesktopWindows::Connect() {
                          "_NET_WM_PID",
                          "_NET_WM_STATE",
                          "_NET_WM_STATE_HIDDEN",
-                         "_NET_CLOSE_WINDOW"};
+                         "_NET_CLOSE_WINDOW",
+                         "_NET_ACTIVE_WINDOW"};
   xcb_atom_t* atoms[] = {&connection->clientListStacking, &connection->netWmName,
                          &connection->utf8String,         &connection->wmState,
                          &connection->wmProtocols,        &connection->wmDeleteWindow,
                          &connection->netWmPid,           &connection->netWmState,
-                         &connection->netWmStateHidden,   &connection->netCloseWindow};
+                         &connection->netWmStateHidden,   &connection->netCloseWindow,
+                         &connection->netActiveWindow};
   xcb_intern_atom_cookie_t cookies[std::size(names)];
   for (std::size_t i = 0; i < std::size(names); ++i) {
     cookies[i] =
@@ -179,9 +196,9 @@ X11DesktopWindows::Connection* X11DesktopWindows::Connect() {
   return connection_.get();
 }
 
-void X11DesktopWindows::ForEachCaption(const std::function<bool(std::string_view caption)>& visit) {
+bool X11DesktopWindows::ForEachCaption(const std::function<bool(std::string_view caption)>& visit) {
   Connection* c = Connect();
-  if (c == nullptr) return;
+  if (c == nullptr) return false;
   const std::vector<xcb_window_t> windows = c->TopLevels();
   // Every request goes out before the first reply is read: one round trip in all.
   std::vector<xcb_get_property_cookie_t> netNames, names;
@@ -204,13 +221,20 @@ void X11DesktopWindows::ForEachCaption(const std::function<bool(std::string_view
     xcb_discard_reply(c->xcb, netNames[i].sequence);
     xcb_discard_reply(c->xcb, names[i].sequence);
   }
+  if (c->Broken()) {  // the server went away during the pass: what was read proves nothing
+    problem_ = "the X server closed the connection";
+    return false;
+  }
+  c->DropEvents();
+  return true;
 }
 
 std::vector<DesktopWindow> X11DesktopWindows::List() {
   std::vector<DesktopWindow> list;
   Connection* c = Connect();
   if (c == nullptr) return list;
-  const std::vector<xcb_window_t> windows = c->TopLevels();
+  std::size_t managed = 0;
+  const std::vector<xcb_window_t> windows = c->TopLevels(&managed);
   struct Asked {
     xcb_get_property_cookie_t netName, name, state, pid, netState;
     xcb_get_window_attributes_cookie_t attributes;
@@ -260,14 +284,19 @@ std::vector<DesktopWindow> X11DesktopWindows::List() {
         entry.bottom = entry.top + geometry->height;
       }
     }
+    // Beside a manager's clients, the root's children are mostly its frames:
+    // only those with a title are windows of a program.
+    if (managed > 0 && i >= managed && entry.caption.empty()) continue;
     list.push_back(std::move(entry));
   }
+  c->DropEvents();
   return list;
 }
 
 void X11DesktopWindows::RequestClose(WindowHandle handle) {
   Connection* c = Connect();
   if (c == nullptr || handle == 0) return;
+  c->DropEvents();
   Reply<xcb_get_property_reply_t> protocols(
       xcb_get_property_reply(c->xcb, c->AskProperty(handle, c->wmProtocols, XCB_ATOM_ATOM, 32), nullptr));
   xcb_client_message_event_t message;
@@ -291,6 +320,27 @@ void X11DesktopWindows::RequestClose(WindowHandle handle) {
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&message));
   }
+  xcb_flush(c->xcb);
+}
+
+void X11DesktopWindows::Activate(WindowHandle handle) {
+  Connection* c = Connect();
+  if (c == nullptr || handle == 0) return;
+  c->DropEvents();
+  xcb_client_message_event_t message;
+  std::memset(&message, 0, sizeof message);
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = handle;
+  message.type = c->netActiveWindow;
+  message.data.data32[0] = 2;  // source: a pager or other tool, which managers obey
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(c->xcb, 0, c->root,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                 reinterpret_cast<const char*>(&message));
+  // Without a window manager nobody acts on the message: raise it ourselves.
+  const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+  xcb_configure_window(c->xcb, handle, XCB_CONFIG_WINDOW_STACK_MODE, &above);
   xcb_flush(c->xcb);
 }
 

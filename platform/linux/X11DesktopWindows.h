@@ -1,7 +1,9 @@
 // The desktop's top-level windows on X11, through a connection of its own.
 // With a window manager that keeps _NET_CLIENT_LIST_STACKING (every current
 // one does) the windows are its client windows in stacking order; without
-// one, the root window's children. Native Wayland windows are not seen.
+// one, the root window's children. Windows that their programs withdrew (a
+// program living in the notification area) are root children outside that
+// list and come after it. Native Wayland windows are not seen.
 #pragma once
 
 #include <memory>
@@ -21,8 +23,13 @@ class X11DesktopWindows final : public IDesktopWindows {
   X11DesktopWindows& operator=(const X11DesktopWindows&) = delete;
 
   std::vector<DesktopWindow> List() override;
-  void ForEachCaption(const std::function<bool(std::string_view caption)>& visit) override;
+  bool ForEachCaption(const std::function<bool(std::string_view caption)>& visit) override;
   void RequestClose(WindowHandle handle) override;
+  std::string Problem() const override { return problem_; }
+
+  // Asks the window manager to bring the window to the front and give it the
+  // focus (raises it directly without one). Returns at once.
+  void Activate(WindowHandle handle);
 
  private:
   struct Connection;
@@ -31,10 +38,12 @@ class X11DesktopWindows final : public IDesktopWindows {
   std::string display_;
   std::unique_ptr<Connection> connection_;
   bool failed_ = false;
+  std::string problem_;
 };
 
-// UTF-8 to Latin-1 for captions: every code point beyond U+00FF, and every
-// malformed sequence, becomes one '?'; a sequence cut off at the end is dropped.
-std::string CaptionToLatin1(std::string_view utf8);
+// Latin-1 (an X STRING property) as UTF-8.
+std::string Latin1ToUtf8(std::string_view latin1);
+// `text` cut to at most `limit` bytes without splitting a UTF-8 sequence.
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit);
 
 }  // namespace qv::platform

@@ -11,7 +11,9 @@ namespace qv::platform {
 namespace {
 
 constexpr const char* kFileType = "QuorvaneWebPage";
-constexpr const char* kWebPageMime = "text/html";
+// Desktops record the user's browser as the handler of the web's URL schemes;
+// text/html is what opens local pages and may name another program.
+constexpr const char* kWebMimeTypes[] = {"x-scheme-handler/https", "x-scheme-handler/http", "text/html"};
 
 std::vector<std::string> SplitList(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -108,18 +110,22 @@ XdgPaths XdgPaths::FromEnvironment() {
 }
 
 std::string DefaultBrowserCommand(const XdgPaths& paths) {
-  // The user's choice first, then the system's, then what is installed.
+  // The user's choice first, then the system's, then what is installed; in
+  // each place the scheme handlers before text/html.
   std::vector<std::string> lists{paths.configHome + "/mimeapps.list"};
   for (const std::string& dir : paths.configDirs) lists.push_back(dir + "/mimeapps.list");
   for (const std::string& dir : ApplicationDirs(paths)) lists.push_back(dir + "/mimeapps.list");
   for (const std::string& list : lists) {
-    const std::string exec = FirstInstalled(IniValue(list, "Default Applications", kWebPageMime), paths);
-    if (!exec.empty()) return exec;
+    for (const char* mime : kWebMimeTypes) {
+      const std::string exec = FirstInstalled(IniValue(list, "Default Applications", mime), paths);
+      if (!exec.empty()) return exec;
+    }
   }
   for (const std::string& dir : ApplicationDirs(paths)) {
-    const std::string exec =
-        FirstInstalled(IniValue(dir + "/mimeinfo.cache", "MIME Cache", kWebPageMime), paths);
-    if (!exec.empty()) return exec;
+    for (const char* mime : kWebMimeTypes) {
+      const std::string exec = FirstInstalled(IniValue(dir + "/mimeinfo.cache", "MIME Cache", mime), paths);
+      if (!exec.empty()) return exec;
+    }
   }
   if (!paths.fallbackBrowser.empty() && ::access(paths.fallbackBrowser.c_str(), X_OK) == 0) {
     return paths.fallbackBrowser + " %u";

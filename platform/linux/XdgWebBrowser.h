@@ -1,7 +1,7 @@
 // Where the web browser comes from on a Linux desktop: the default handler of
-// text/html as the XDG rules name it (mimeapps.list, then the installed
-// associations, then Debian's x-www-browser), and its desktop entry's Exec
-// line. XdgClassesRoot shows that command in the registry's web page keys,
+// https, then http, then text/html as the XDG rules name it (mimeapps.list,
+// then the installed associations, then Debian's x-www-browser), and its
+// desktop entry's Exec line. XdgClassesRoot shows that command in the registry's web page keys,
 // read-only, the way the web launcher looks for it.
 #pragma once
 

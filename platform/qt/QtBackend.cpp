@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 
 #include "platform/Services.h"
 #include "platform/qt/QtClipboard.h"
@@ -49,6 +52,20 @@ IClipboard& QtBackend::Clipboard() {
 }
 ITray& QtBackend::Tray() {
   return *tray_;
+}
+
+void QtBackend::SetProgramIdentity(const std::string& applicationId, int width, int height,
+                                   const std::vector<std::uint32_t>& argb) {
+  const QString id = QString::fromStdString(applicationId);
+  QGuiApplication::setDesktopFileName(id);
+  QIcon fallback;
+  if (width > 0 && height > 0 &&
+      argb.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+    const QImage art(reinterpret_cast<const uchar*>(argb.data()), width, height, width * 4,
+                     QImage::Format_ARGB32);
+    fallback = QIcon(QPixmap::fromImage(art.copy()));
+  }
+  QApplication::setWindowIcon(QIcon::fromTheme(id, fallback));
 }
 
 void QtBackend::Install(Services& services) {

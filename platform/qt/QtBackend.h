@@ -3,7 +3,10 @@
 // thing, and destroys it last, after every form.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace qv::platform {
 class IEventLoop;
@@ -40,6 +43,11 @@ class QtBackend {
   // Wires the loop, the window system, the dialogs, the clipboard and the
   // notification area into `services`.
   void Install(Services& services);
+  // The desktop's name for the program (its desktop entry and theme icon) and
+  // the icon of every window: the theme's, else `argb` (width x height, rows
+  // top first, 0xAARRGGBB).
+  void SetProgramIdentity(const std::string& applicationId, int width, int height,
+                          const std::vector<std::uint32_t>& argb);
 
  private:
   std::unique_ptr<QApplication> app_;

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "platform/qt/QtPeers.h"
+#include "platform/qt/QtText.h"
 
 namespace qv::platform::qt {
 
@@ -81,8 +82,7 @@ QWidget* DialogOwner() {
 
 int QtDialogs::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   const QList<QMessageBox::StandardButton> buttons = ButtonsOf(flags);
-  QMessageBox box(IconOf(flags), QString::fromLatin1(caption), QString::fromLatin1(text),
-                  QMessageBox::NoButton, DialogOwner());
+  QMessageBox box(IconOf(flags), TextToQt(caption), TextToQt(text), QMessageBox::NoButton, DialogOwner());
   // Error texts may hold anything; they are never markup.
   box.setTextFormat(Qt::PlainText);
   for (QMessageBox::StandardButton b : buttons) box.addButton(b);
@@ -147,8 +147,7 @@ FileDialogStart StartOfFileDialog(const FileDialogRequest& request) {
 
 bool QtDialogs::OpenFile(const FileDialogRequest& request, std::string& chosen) {
   const FileDialogStart start = StartOfFileDialog(request);
-  QFileDialog dialog(DialogOwner(), QString::fromLatin1(request.title),
-                     QFile::decodeName(start.directory.c_str()),
+  QFileDialog dialog(DialogOwner(), TextToQt(request.title), QFile::decodeName(start.directory.c_str()),
                      QString::fromLatin1(QtFilterFromWindows(request.filter)));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);

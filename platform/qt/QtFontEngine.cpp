@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/qt/QtPeers.h"
+#include "platform/qt/QtText.h"
 
 namespace qv::platform::qt {
 
@@ -70,7 +71,7 @@ FontMetrics QtFontEngine::Metrics(const FontSpec& spec) {
 int QtFontEngine::TextWidth(const FontSpec& spec, std::string_view latin1) {
   if (latin1.empty()) return 0;
   const QFontMetrics m(FontFor(spec));
-  return m.horizontalAdvance(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+  return m.horizontalAdvance(TextToQt(latin1));
 }
 
 TextMask QtFontEngine::Render(const FontSpec& spec, std::string_view latin1) {
@@ -90,8 +91,7 @@ TextMask QtFontEngine::Render(const FontSpec& spec, std::string_view latin1) {
     QPainter painter(&image);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(0, m.ascent(),
-                     QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+    painter.drawText(0, m.ascent(), TextToQt(latin1));
   }
   mask.coverage.resize(static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height));
   for (int y = 0; y < mask.height; ++y) {

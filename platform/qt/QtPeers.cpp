@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QEnterEvent>
 #include <QEvent>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -24,6 +26,7 @@
 #include <utility>
 
 #include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtText.h"
 
 namespace qv::platform::qt {
 
@@ -138,6 +141,12 @@ int CellHeight(const QFont& font) {
 
 bool IsPainted(PeerKind kind) {
   return kind == PeerKind::Form || kind == PeerKind::Custom;
+}
+
+// Where a child's coordinates start: inside an edit, within its sunken edge,
+// as for the window system's own edits; elsewhere at the parent's corner.
+QPoint ClientOrigin(const QWidget* parent) {
+  return qobject_cast<const QLineEdit*>(parent) != nullptr ? QPoint(kEditEdge, kEditEdge) : QPoint();
 }
 
 }  // namespace
@@ -263,6 +272,7 @@ class PeerBridge final : public QObject {
   QRegion pending;  // invalidated, not yet painted
   QColor background = Qt::black;
   QPoint lastReportedPos;
+  bool focusByMouse = false;  // the latest focus gain came from a mouse press
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -271,6 +281,9 @@ class PeerBridge final : public QObject {
   bool OnMouse(QWidget* source, QMouseEvent* event);
   bool OnKey(QKeyEvent* event);
   void OnFocus(bool gained, Qt::FocusReason reason);
+  // Edits: whether the model lets the user cut or paste now.
+  bool Allows(ClipboardCommand command);
+  void ShowMenuWithoutCutAndPaste(const QContextMenuEvent* event);
 
   QWidget* widget_;
   IPeerEvents* events_;
@@ -323,6 +336,22 @@ bool PeerBridge::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Paint:
       if (own) pending -= static_cast<QPaintEvent*>(event)->region();
       break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      // Dropping text into an edit is pasting it.
+      if (own && kind_ == PeerKind::Edit && !Allows(ClipboardCommand::Paste)) {
+        event->ignore();
+        return true;
+      }
+      break;
+    case QEvent::ContextMenu:
+      if (own && kind_ == PeerKind::Edit &&
+          !(Allows(ClipboardCommand::Cut) && Allows(ClipboardCommand::Paste))) {
+        ShowMenuWithoutCutAndPaste(static_cast<QContextMenuEvent*>(event));
+        return true;
+      }
+      break;
     default: break;
   }
   return false;
@@ -360,6 +389,10 @@ bool PeerBridge::OnMouse(QWidget* source, QMouseEvent* event) {
   // keep their own menu, as the native edit control does.
   if (m.action == MouseAction::Up && m.button == MouseButton::Right && kind_ != PeerKind::Edit)
     Notify([&](IPeerEvents& e) { e.PeerContextMenu(m.x, m.y); });
+  // X11 edits paste the selection where the middle button comes up.
+  if (m.action == MouseAction::Up && m.button == MouseButton::Middle && kind_ == PeerKind::Edit &&
+      !Allows(ClipboardCommand::Paste))
+    return true;
   if (!IsPainted(kind_)) return false;  // the native control handles it as well
   event->accept();
   return true;
@@ -373,6 +406,10 @@ bool PeerBridge::OnKey(QKeyEvent* event) {
   if (virtualKey != 0 || typed != 0) {
     const unsigned shift = ShiftFromQt(event->modifiers(), QGuiApplication::mouseButtons());
     Notify([&](IPeerEvents& e) { swallowed = e.PeerKey(virtualKey, typed, shift); });
+  }
+  if (!swallowed && kind_ == PeerKind::Edit) {
+    swallowed = (event->matches(QKeySequence::Cut) && !Allows(ClipboardCommand::Cut)) ||
+                (event->matches(QKeySequence::Paste) && !Allows(ClipboardCommand::Paste));
   }
   if (!swallowed && IsContextMenuKey(event) && kind_ != PeerKind::Edit) {
     // The keyboard's menu request opens the menu at the control's corner.
@@ -398,7 +435,25 @@ void PeerBridge::OnFocus(bool gained, Qt::FocusReason reason) {
     if (transient || !focusReported_) return;
     focusReported_ = false;
   }
+  if (gained) focusByMouse = reason == Qt::MouseFocusReason;
   Notify([&](IPeerEvents& e) { e.PeerFocus(gained); });
+}
+
+bool PeerBridge::Allows(ClipboardCommand command) {
+  bool allowed = true;
+  Notify([&](IPeerEvents& e) { allowed = e.PeerClipboardCommand(command); });
+  return allowed;
+}
+
+void PeerBridge::ShowMenuWithoutCutAndPaste(const QContextMenuEvent* event) {
+  auto* edit = static_cast<QLineEdit*>(widget_);
+  // The edit's own menu as a read-only edit has it: copying and selecting only.
+  const bool readOnly = edit->isReadOnly();
+  edit->setReadOnly(true);
+  const std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+  edit->setReadOnly(readOnly);
+  const DeferWidgetDeletion keepWidgets;
+  menu->exec(event->globalPos());
 }
 
 // Forms and custom peers: the toolkit paints every pixel.
@@ -491,7 +546,8 @@ class QtPeer : public IWindowPeer {
 
   void SetBounds(int left, int top, int width, int height) override {
     if (widget_ == nullptr) return;
-    widget_->setGeometry(left, top, std::max(0, width), std::max(0, height));
+    const QPoint origin = ClientOrigin(widget_->parentWidget());
+    widget_->setGeometry(left + origin.x(), top + origin.y(), std::max(0, width), std::max(0, height));
   }
 
   void SetVisible(bool visible) override {
@@ -521,6 +577,7 @@ class QtPeer : public IWindowPeer {
   }
 
   bool Focused() const override { return widget_ != nullptr && widget_->hasFocus(); }
+  bool FocusedByMouse() const override { return bridge_ != nullptr && bridge_->focusByMouse; }
 
   void SetFont(const FontSpec& font) override {
     if (widget_ != nullptr) widget_->setFont(ToQtFont(font));
@@ -529,7 +586,7 @@ class QtPeer : public IWindowPeer {
   void SetColors(std::uint32_t background, std::uint32_t text) override;
 
   void SetHint(const std::string& latin1Hint) override {
-    if (widget_ != nullptr) widget_->setToolTip(QString::fromLatin1(latin1Hint));
+    if (widget_ != nullptr) widget_->setToolTip(TextToQt(latin1Hint));
   }
 
   void SetText(const std::string&) override {}
@@ -539,6 +596,16 @@ class QtPeer : public IWindowPeer {
     widget_->raise();
     if (widget_->isWindow()) widget_->activateWindow();
   }
+
+  bool PointerPos(int& x, int& y) const override {
+    if (widget_ == nullptr) return false;
+    const QPoint p = widget_->mapFromGlobal(QCursor::pos());
+    x = p.x();
+    y = p.y();
+    return true;
+  }
+
+  bool IsActiveWindow() const override { return widget_ != nullptr && widget_->isActiveWindow(); }
 
  protected:
   PeerBridge& Bridge() { return *bridge_; }
@@ -573,6 +640,8 @@ class CustomPeer final : public QtPeer {
   CustomPeer(QWidget* parent, IPeerEvents* events)
       : QtPeer(PeerKind::Custom, new PaintedWidget(parent, Qt::Widget), events) {
     static_cast<PaintedWidget*>(widget_.data())->SetBridge(bridge_.data());
+    // Buttons inside an edit show the pointer, not the edit's text cursor.
+    if (qobject_cast<QLineEdit*>(parent) != nullptr) widget_->setCursor(Qt::ArrowCursor);
   }
 };
 
@@ -598,7 +667,7 @@ class FormPeer final : public QtPeer {
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (widget_ != nullptr) widget_->setWindowTitle(QString::fromLatin1(latin1Text));
+    if (widget_ != nullptr) widget_->setWindowTitle(TextToQt(latin1Text));
   }
 
   void SetStayOnTop(bool onTop) override;
@@ -681,13 +750,12 @@ class EditPeer final : public QtPeer {
     QPointer<PeerBridge> bridge = bridge_;
     // textEdited comes from the user only, never from setText.
     QObject::connect(edit_, &QLineEdit::textEdited, edit_, [bridge](const QString& text) {
-      if (bridge != nullptr)
-        bridge->Notify([&](IPeerEvents& e) { e.PeerTextEdited(text.toLatin1().toStdString()); });
+      if (bridge != nullptr) bridge->Notify([&](IPeerEvents& e) { e.PeerTextEdited(TextFromQt(text)); });
     });
   }
 
   void SetText(const std::string& latin1Text) override {
-    const QString text = QString::fromLatin1(latin1Text);
+    const QString text = TextToQt(latin1Text);
     // The model hands back what the user just typed: keep the cursor where it is.
     if (edit_ != nullptr && edit_->text() != text) {
       edit_->setText(text);
@@ -701,7 +769,19 @@ class EditPeer final : public QtPeer {
   void SetMaxLength(int length) override {
     // 0 is "no limit", the largest length the Windows edit control accepts.
     constexpr int kUnlimited = 0x7FFFFFFE;
-    if (edit_ != nullptr) edit_->setMaxLength(length > 0 ? length : kUnlimited);
+    if (edit_ == nullptr) return;
+    // Qt sets the text again for a new limit, which moves the cursor to its end
+    // and would show a long path from its end.
+    const int cursor = edit_->cursorPosition();
+    edit_->setMaxLength(length > 0 ? length : kUnlimited);
+    edit_->setCursorPosition(std::min(cursor, static_cast<int>(edit_->text().size())));
+  }
+  void SetTextMargins(int left, int top, int right, int bottom) override {
+    if (edit_ != nullptr)
+      edit_->setTextMargins(std::max(0, left), std::max(0, top), std::max(0, right), std::max(0, bottom));
+  }
+  void SelectAll() override {
+    if (edit_ != nullptr) edit_->selectAll();
   }
 
  private:
@@ -738,7 +818,7 @@ class ListBoxPeer final : public QtPeer {
   void ListAdd(const std::string& line) override {
     if (list_ == nullptr) return;
     const QSignalBlocker quiet(list_);
-    list_->addItem(QString::fromLatin1(line));
+    list_->addItem(TextToQt(line));
   }
   void ListDelete(int index) override {
     if (list_ == nullptr || index < 0 || index >= list_->count()) return;
@@ -780,7 +860,7 @@ class CheckBoxPeer final : public QtPeer {
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (box_ != nullptr) box_->setText(QString::fromLatin1(latin1Text));
+    if (box_ != nullptr) box_->setText(TextToQt(latin1Text));
   }
   void SetChecked(bool checked) override {
     if (box_ == nullptr) return;

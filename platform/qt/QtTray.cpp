@@ -1,4 +1,5 @@
 #include "platform/qt/QtTray.h"
+#include "platform/qt/QtText.h"
 
 #include <algorithm>
 
@@ -30,7 +31,7 @@ QIcon IconOf(const TrayRecord& record) {
 
 void Apply(QSystemTrayIcon& icon, const TrayRecord& record) {
   if (record.parts & kTrayIcon) icon.setIcon(IconOf(record));
-  if (record.parts & kTrayTip) icon.setToolTip(QString::fromLatin1(record.tip.c_str()));
+  if (record.parts & kTrayTip) icon.setToolTip(TextToQt(record.tip.c_str()));
 }
 
 }  // namespace

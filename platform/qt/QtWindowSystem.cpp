@@ -4,10 +4,12 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
 
 #include "platform/qt/QtPeers.h"
+#include "platform/qt/QtText.h"
 
 namespace qv::platform::qt {
 
@@ -20,6 +22,19 @@ QRect PrimaryScreenGeometry() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen != nullptr ? screen->geometry() : QRect();
 }
+
+// Swallows mouse button events for as long as it is installed.
+class MouseButtonSink final : public QObject {
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick: return true;
+      default: return false;
+    }
+  }
+};
 
 }  // namespace
 
@@ -40,12 +55,15 @@ void QtWindowSystem::SetApplicationTitle(const std::string& latin1Title) {
   // The application name, not the display name: Qt appends a display name to
   // every window title on X11, and other programs find our form by its exact
   // caption. The name still labels untitled windows and dialogs.
-  QCoreApplication::setApplicationName(QString::fromLatin1(latin1Title));
+  QCoreApplication::setApplicationName(TextToQt(latin1Title));
 }
 
 int QtWindowSystem::PopupMenu(IWindowPeer* owner, int x, int y, const std::vector<MenuEntry>& entries) {
   if (entries.empty()) return -1;
   QMenu menu;
+  // The click that closes the menu outside it ends there: it is not replayed to
+  // the window below, as a native menu does not pass it on either.
+  menu.setAttribute(Qt::WA_NoMouseReplay);
   std::vector<QAction*> actions;
   actions.reserve(entries.size());
   for (const MenuEntry& entry : entries) {
@@ -53,7 +71,7 @@ int QtWindowSystem::PopupMenu(IWindowPeer* owner, int x, int y, const std::vecto
       actions.push_back(menu.addSeparator());
       continue;
     }
-    QAction* action = menu.addAction(QString::fromLatin1(entry.caption));
+    QAction* action = menu.addAction(TextToQt(entry.caption));
     action->setEnabled(entry.enabled);
     if (entry.checked) {
       action->setCheckable(true);
@@ -73,6 +91,16 @@ int QtWindowSystem::PopupMenu(IWindowPeer* owner, int x, int y, const std::vecto
   for (size_t i = 0; i < actions.size(); ++i)
     if (actions[i] == chosen) return static_cast<int>(i);
   return -1;
+}
+
+void QtWindowSystem::DiscardPendingMouseInput() {
+  if (QCoreApplication::instance() == nullptr) return;
+  // Whatever the window system has queued is read and delivered now, with the
+  // button events eaten on the way.
+  MouseButtonSink sink;
+  QCoreApplication::instance()->installEventFilter(&sink);
+  QCoreApplication::processEvents();
+  QCoreApplication::instance()->removeEventFilter(&sink);
 }
 
 }  // namespace qv::platform::qt

@@ -18,6 +18,7 @@ class QtWindowSystem final : public IWindowSystem {
   void SetApplicationTitle(const std::string& latin1Title) override;
   // `owner` null: x and y are screen coordinates.
   int PopupMenu(IWindowPeer* owner, int x, int y, const std::vector<MenuEntry>& entries) override;
+  void DiscardPendingMouseInput() override;
 };
 
 }  // namespace qv::platform::qt

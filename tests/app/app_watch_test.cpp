@@ -112,6 +112,29 @@ TEST_F(WatchTimerTest, AMissingProgramIsStartedAtEveryTickAndAPresentOneIsLeftAl
   EXPECT_EQ(f.Label1->Caption(), "Watched App start failed - check your settings");
 }
 
+TEST_F(WatchTimerTest, AnUnreadableWindowListIsNoMissingProgram) {
+  TForm1& f = StartWatching();
+  desktop.Open(9, "Watched App");
+  loop.Idle();
+  ASSERT_TRUE(f.AppFound);
+  desktop.problem = "no connection to the X server";
+  loop.Idle();
+  EXPECT_TRUE(f.AppFound);  // nothing was learnt about the program
+  EXPECT_EQ(f.Label1->Caption(),
+            "Window list unreadable (no connection to the X server) - nothing is started");
+  f.AppFound = false;  // even as if it had been missing before: no start while the list is unreadable
+  Tick();
+  Tick();
+  EXPECT_TRUE(launcher.commands.empty());
+  EXPECT_EQ(f.Label1->Caption(),
+            "Window list unreadable (no connection to the X server) - nothing is started");
+  desktop.problem.clear();  // back: the reports and the starts resume
+  desktop.windows.clear();
+  loop.Idle();
+  Tick();
+  EXPECT_EQ(launcher.commands.size(), 1u);
+}
+
 TEST_F(WatchTimerTest, AChangedLogFileIsReportedWithItsNewestLine) {
   dir.WriteFile("watched.log", "first\r\nsecond\r\n");
   TForm1& f = StartWatching();

@@ -14,6 +14,7 @@
 #include "platform/fake/FixedFontEngine.h"
 #include "presence/onlyrun.h"
 #include "widgets/Spin.h"
+#include "widgets/explbtn.h"
 
 namespace qv::testing {
 namespace {
@@ -206,6 +207,10 @@ TEST_F(LayoutTest, TheFullWindowShowsEveryControlAtItsPlaceWithItsDesignValues) 
   for (TControl* c : std::initializer_list<TControl*>{f.Label3, f.Label14, f.Label1, f.icmpinfo, f.Label16,
                                                       f.PingActive, f.AppMonitorActive})
     ExpectCaptionPainted(f, screen, *c, c->Font().Color());
+  // The buttons' captions show in their idle colour while the pointer is elsewhere.
+  for (TExplorerButton* b :
+       {f.colorsbutton, f.ExplorerButton4, f.OfficeButton2, f.ExplorerButton2, f.ExplorerButton1})
+    ExpectCaptionPainted(f, screen, *b, b->UnselectedFontColor());
 }
 
 // The panel's rows, each left to right, as the panel table lists them.

@@ -53,9 +53,13 @@ class WindowTest : public AppFixture {
 TEST_F(WindowTest, DraggingWithAnyButtonKeepsThePressedPointUnderThePointer) {
   TForm1& f = StartShown();
   const TPoint start = Place();
+  Peer().Update();
+  const int paints = Peer().paints;
   // Left button on the picture, clear of every control.
   Drag(Point(start.X + 500, start.Y + 150), Point(start.X + 450, start.Y + 250));
   EXPECT_EQ(Place(), Point(start.X - 50, start.Y + 100));
+  Peer().Update();
+  EXPECT_EQ(Peer().paints, paints) << "a window that only moves keeps its pixels";
   EXPECT_FALSE(f.Dragging);
   // The right button drags too, and its release opens the picture's menu.
   const TPoint before = Place();

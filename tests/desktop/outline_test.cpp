@@ -88,6 +88,63 @@ TEST(BuildShapeRegion, EveryPixelDepthGivesTheSameOutline) {
   }
 }
 
+// Rows wide enough to be scanned in blocks: runs that start and end on block
+// edges, inside blocks and in the short last block, blocks all of the key or
+// of other colours, near-key colours among the key, and a shuffled row; in 24
+// and 32 bits, where the unused byte of a 32-bit pixel does not count.
+TEST(BuildShapeRegion, WideRowsGiveTheRunsOfAPixelByPixelScan) {
+  constexpr int kW = 53;
+  const TColor other = RGB(40, 40, 40);
+  std::vector<std::vector<TColor>> rows;
+  auto row = [&](TColor fill) { return &rows.emplace_back(kW, fill); };
+  row(other);
+  row(clRed);
+  for (int x = 0; x < 16; ++x) (*row(other))[static_cast<size_t>(x)] = clRed;
+  for (int x = 16; x < 32; ++x) (*row(other))[static_cast<size_t>(x)] = clRed;
+  std::vector<TColor>* lone = row(other);
+  for (int x : {0, 15, 16, 31, 32, 47, 48, 52}) (*lone)[static_cast<size_t>(x)] = clRed;
+  std::vector<TColor>* specks = row(clRed);
+  for (int x : {0, 15, 17, 47, 52}) (*specks)[static_cast<size_t>(x)] = other;
+  std::vector<TColor>* nearKey = row(clRed);
+  (*nearKey)[5] = RGB(255, 0, 1);  // one per block, each off in another channel
+  (*nearKey)[20] = RGB(254, 0, 0);
+  (*nearKey)[36] = RGB(255, 1, 0);
+  std::vector<TColor>* stripes = row(clRed);
+  for (int x = 1; x < kW; x += 2) (*stripes)[static_cast<size_t>(x)] = clBlue;
+  std::vector<TColor>* shuffled = row(clRed);
+  unsigned seed = 12345;
+  for (TColor& c : *shuffled) {
+    seed = seed * 1103515245u + 12345u;
+    const unsigned pick = seed >> 16 & 3;
+    c = pick == 0 ? clRed : pick == 1 ? RGB(255, 0, 128) : pick == 2 ? RGB(0, 0, 255) : other;
+  }
+  const int h = static_cast<int>(rows.size());
+
+  std::vector<TRect> expected;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < kW;) {
+      if (rows[static_cast<size_t>(y)][static_cast<size_t>(x)] == clRed) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < kW && rows[static_cast<size_t>(y)][static_cast<size_t>(x)] != clRed) ++x;
+      expected.push_back(Rect(start, y, x, y + 1));
+    }
+
+  for (TPixelFormat format : {pf24bit, pf32bit}) {
+    TBitmap bmp;
+    bmp.SetPixelFormat(format);
+    bmp.SetSize(kW, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < kW; ++x) bmp.SetPixel(x, y, rows[static_cast<size_t>(y)][static_cast<size_t>(x)]);
+    if (format == pf32bit)
+      for (int y = 0; y < h; ++y)
+        for (int x = y % 3; x < kW; x += 3) bmp.ScanLine(y)[4 * x + 3] = 0xFF;
+    EXPECT_EQ(*BuildShapeRegion(&bmp, clRed), expected) << "bits " << BitsPerPixel(format);
+  }
+}
+
 class ShapedWindowTest : public ::testing::Test {
  protected:
   ShapedWindowTest() {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -33,6 +35,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPeers.h"
+#include "platform/qt/QtText.h"
 #include "platform/qt/QtWindowSystem.h"
 
 namespace qv::platform::qt {
@@ -311,6 +314,32 @@ TEST_F(QtBackendTest, MouseReachesTheModelInWindowsOrder) {
     EXPECT_NE(e.action, MouseAction::Down) << "a child's clicks do not reach the form";
 }
 
+TEST_F(QtBackendTest, PointerPositionActivationAndDiscardedClicks) {
+  ShowForm();
+  QWidget* w = WidgetOf(child.get());
+  QCursor::setPos(w->mapToGlobal(QPoint(15, 12)));
+  int x = 0, y = 0;
+  ASSERT_TRUE(WaitUntil([&] { return child->PointerPos(x, y) && x == 15 && y == 12; }));
+  ASSERT_TRUE(form->PointerPos(x, y));
+  EXPECT_EQ(QPoint(x, y), QPoint(25, 22)) << "each peer tells it in its own client coordinates";
+  WidgetOf(form.get())->activateWindow();
+  EXPECT_TRUE(WaitUntil([&] { return form->IsActiveWindow(); }));
+
+  // Button input that is queued, not yet delivered, goes nowhere; moves still arrive.
+  childEvents.mouse.clear();
+  const QPointF at(5, 5), global = w->mapToGlobal(QPoint(5, 5));
+  QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                 Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                 Qt::NoButton, Qt::NoModifier));
+  QCoreApplication::postEvent(
+      w, new QMouseEvent(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier));
+  Windows().DiscardPendingMouseInput();
+  QApplication::processEvents();
+  for (const MouseEvent& e : childEvents.mouse) EXPECT_EQ(e.action, MouseAction::Move);
+  EXPECT_FALSE(childEvents.mouse.empty());
+}
+
 TEST_F(QtBackendTest, PeerDestroyedByItsOwnHandlerGoesSafely) {
   ShowForm();
   QPointer<QWidget> childWidget = WidgetOf(child.get());
@@ -341,6 +370,15 @@ TEST_F(QtBackendTest, ACloseRequestFromOutsideLeavesTheFormToItsProgram) {
   EXPECT_TRUE(top->isVisible());
 }
 
+TEST_F(QtBackendTest, AProgramsTextShowsFromItsBeginning) {
+  ShowForm();
+  auto* edit = static_cast<QLineEdit*>(AddControl(PeerKind::Edit, controlEvents, control));
+  edit->clearFocus();
+  control->SetText("/a/long/path/to/some/program/that/does/not/fit/in/the/field");
+  control->SetMaxLength(0);  // as every edit is set up after its text
+  EXPECT_EQ(edit->cursorPosition(), 0);
+}
+
 TEST_F(QtBackendTest, EditReportsTheUsersTextOnly) {
   ShowForm();
   auto* edit = static_cast<QLineEdit*>(AddControl(PeerKind::Edit, controlEvents, control));
@@ -349,15 +387,19 @@ TEST_F(QtBackendTest, EditReportsTheUsersTextOnly) {
   EXPECT_EQ(controlEvents.focus, std::vector<bool>{true});
   QTest::keyClicks(edit, "ab");
   QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_Eacute, QString::fromLatin1("\xe9"), Qt::NoModifier);
-  EXPECT_EQ(controlEvents.edits, (std::vector<std::string>{"a", "ab", "ab\xe9"}));
+  QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString::fromUtf8("\xC5\x82"), Qt::NoModifier);
+  // What the user types goes on as UTF-8, also beyond Latin-1 ("ł").
+  EXPECT_EQ(controlEvents.edits, (std::vector<std::string>{"a", "ab", "ab\xC3\xA9", "ab\xC3\xA9\xC5\x82"}));
   ASSERT_GE(controlEvents.keys.size(), 1u);
   EXPECT_EQ(controlEvents.keys[0].vk, 'A');
   EXPECT_EQ(controlEvents.keys[0].typed, 'a');
 
   controlEvents.edits.clear();
-  control->SetText("caf\xe9");
+  control->SetText("caf\xe9");  // not UTF-8: Latin-1
   EXPECT_EQ(edit->text(), QString::fromUtf8("café"));
   EXPECT_TRUE(controlEvents.edits.empty()) << "no echo";
+  control->SetText("/home/\xC5\x82/\xE6\x97\xA5.wav");  // a path chosen in the file dialog
+  EXPECT_EQ(edit->text(), QString::fromUtf8("/home/ł/日.wav"));
 
   controlEvents.keys.clear();
   QTest::keyClick(edit, Qt::Key_Return);
@@ -406,12 +448,15 @@ TEST_F(QtBackendTest, CheckBoxAndListBoxReportUserChoicesOnly) {
     EXPECT_NE(e.action, MouseAction::Down) << "clicks beside the box's label stay with the box";
 
   auto* listWidget = static_cast<QListWidget*>(AddControl(PeerKind::ListBox, listEvents, list));
-  for (const char* line : {"one", "two", "thr\xe9"}) list->ListAdd(line);
+  for (const char* line : {"one", "two", "thr\xe9", "\xA9\xAE up", "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87"})
+    list->ListAdd(line);
   QTest::qWait(20);
   EXPECT_TRUE(listEvents.selections.empty()) << "focus alone selects nothing";
   list->ListSetItemIndex(1);
   EXPECT_EQ(listWidget->currentRow(), 1);
   EXPECT_EQ(listWidget->item(2)->text(), QString::fromUtf8("thré"));
+  EXPECT_EQ(listWidget->item(3)->text(), QString::fromUtf8("©® up"));   // our own texts stay Latin-1
+  EXPECT_EQ(listWidget->item(4)->text(), QString::fromUtf8("zażółć"));  // a watched log's UTF-8 line
   const QRect third = listWidget->visualItemRect(listWidget->item(2));
   QTest::mouseClick(listWidget->viewport(), Qt::LeftButton, Qt::NoModifier, third.center());
   EXPECT_EQ(listEvents.selections, std::vector<int>{2});
@@ -420,7 +465,7 @@ TEST_F(QtBackendTest, CheckBoxAndListBoxReportUserChoicesOnly) {
   list->ListDelete(0);
   list->ListDelete(7);
   list->ListSetItemIndex(-1);
-  EXPECT_EQ(listWidget->count(), 2);
+  EXPECT_EQ(listWidget->count(), 4);
   EXPECT_TRUE(listWidget->selectedItems().isEmpty());
   list->ListClear();
   EXPECT_EQ(listWidget->count(), 0);
@@ -642,6 +687,15 @@ TEST(QtConversionsTest, FiltersAndDialogStart) {
   EXPECT_EQ(s.fileName, "y.wav");
   s = StartOfFileDialog({"", "", "", ""});
   EXPECT_EQ(s.directory, QDir::homePath().toStdString());
+}
+
+TEST(QtConversionsTest, BytesShowAsUtf8OnlyWhenTheyAreUtf8) {
+  EXPECT_TRUE(IsUtf8("plain \xC5\x82 \xE6\x97\xA5 \xF0\x9F\x98\x80"));
+  for (const char* notUtf8 :
+       {"\xA9\xAE", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "cut \xC5", "\xE6\x97"})
+    EXPECT_FALSE(IsUtf8(notUtf8)) << notUtf8;
+  EXPECT_EQ(TextToQt("\xA9\xAE"), QString::fromUtf8("©®"));
+  EXPECT_EQ(TextFromQt(QString::fromUtf8("ł")), "\xC5\x82");
 }
 
 TEST(QtConversionsTest, KeysColoursFamiliesAndRegions) {

@@ -199,8 +199,18 @@ std::optional<std::string> InstalledLocale::savedLocPath_;
 const CivilTime kAfternoon{2026, 12, 8, 13, 53, 8};
 const CivilTime kMorning{2026, 12, 8, 9, 5, 7};
 
+TEST(DecimalSeparator, OneLatin1CharacterOrThePoint) {
+  EXPECT_EQ(DeriveDecimalSeparator(",", LocaleEncoding::kUtf8), ',');
+  EXPECT_EQ(DeriveDecimalSeparator("\xb7", LocaleEncoding::kLatin1), '\xb7');
+  EXPECT_EQ(DeriveDecimalSeparator("\xc2\xb7", LocaleEncoding::kUtf8), '\xb7');
+  EXPECT_EQ(DeriveDecimalSeparator("\xd9\xab", LocaleEncoding::kUtf8), '.');  // Arabic: beyond Latin-1
+  EXPECT_EQ(DeriveDecimalSeparator("", LocaleEncoding::kUtf8), '.');
+  EXPECT_EQ(DeriveDecimalSeparator(",,", LocaleEncoding::kUtf8), '.');
+}
+
 TEST_F(InstalledLocale, CAndUnknownLocalesGiveTheCConventions) {
   for (const char* name : {"C", "POSIX", "xx_NOWHERE.UTF-8"}) {
+    EXPECT_EQ(LinuxLocale(name).DecimalSeparator(), '.') << name;
     const TimeDateFormats f = LinuxLocale(name).Formats();
     EXPECT_FALSE(f.twelveHour) << name;
     EXPECT_EQ(f.longTimeFormat, "HH:mm:ss") << name;
@@ -230,6 +240,7 @@ TEST_F(InstalledLocale, GermanIsTwentyFourHourWithLeadingZeros) {
   EXPECT_EQ(FormatTimeText(f, kMorning), "09:05:07");
   EXPECT_EQ(FormatDateText(f, kMorning), "08.12.2026");
   EXPECT_EQ(f.shortMonthNames[2], "M\xe4r");  // UTF-8 in the locale, Latin-1 for us
+  EXPECT_EQ(LinuxLocale("de_DE.UTF-8").DecimalSeparator(), ',');
 }
 
 TEST_F(InstalledLocale, BritishEnglishIsTwentyFourHourDespiteItsDesignators) {

@@ -3,6 +3,7 @@
 // back buffer and count how often they were made to paint.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,12 +22,26 @@ class CountingWindowSystem : public platform::IWindowSystem {
   int ScreenWidth() const override { return 1024; }
   int ScreenHeight() const override { return 768; }
   void SetApplicationTitle(const std::string&) override {}
-  int PopupMenu(platform::IWindowPeer*, int, int, const std::vector<platform::MenuEntry>&) override {
-    return -1;
-  }
+  // Records where the menu would open and lets `onMenu` act while it is open.
+  int PopupMenu(platform::IWindowPeer* owner, int x, int y, const std::vector<platform::MenuEntry>&) override;
+  void DiscardPendingMouseInput() override { ++discards; }
 
   // Synchronous paints of every peer so far (an Update with something to paint).
   int paints = 0;
+  // Menus opened: owner peer and point; the entry `onMenu` returns is chosen.
+  struct MenuCall {
+    platform::IWindowPeer* owner;
+    int x, y;
+  };
+  std::vector<MenuCall> menus;
+  std::function<int()> onMenu;
+  int discards = 0;
+  // What every peer reports as the pointer (client coordinates); unset: unknown.
+  bool pointerKnown = false;
+  int pointerX = 0, pointerY = 0;
+  // Forms report themselves active when this is set; raising one counts.
+  bool activeWindows = true;
+  int raised = 0;
 };
 
 // Wires the doubles into the process services for the life of the object and
@@ -46,6 +61,10 @@ class WidgetHost {
  private:
   std::unique_ptr<TWinControl> host_;
 };
+
+// The model behind a peer made by CountingWindowSystem: what the window system
+// reports the user's mouse and keys to.
+platform::IPeerEvents& PeerEventsOf(const TWinControl& control);
 
 // Paints `control` on `target` the way its parent would: translated to its
 // bounds and clipped to them.

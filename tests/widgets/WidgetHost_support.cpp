@@ -8,7 +8,8 @@ namespace {
 
 class CountingPeer : public platform::IWindowPeer {
  public:
-  CountingPeer(platform::IPeerEvents* events, int* paints) : events_(events), paints_(paints) {}
+  CountingPeer(platform::IPeerEvents* events, CountingWindowSystem* system)
+      : events_(events), system_(system), paints_(&system->paints) {}
   void SetBounds(int, int, int, int) override {}
   void SetVisible(bool) override {}
   void SetEnabled(bool) override {}
@@ -28,10 +29,18 @@ class CountingPeer : public platform::IWindowPeer {
   void SetColors(std::uint32_t, std::uint32_t) override {}
   void SetHint(const std::string&) override {}
   void SetText(const std::string&) override {}
-  void BringToFront() override {}
+  void BringToFront() override { ++system_->raised; }
+  bool PointerPos(int& x, int& y) const override {
+    x = system_->pointerX;
+    y = system_->pointerY;
+    return system_->pointerKnown;
+  }
+  bool IsActiveWindow() const override { return system_->activeWindows; }
+  platform::IPeerEvents& Events() const { return *events_; }
 
  private:
   platform::IPeerEvents* events_;
+  CountingWindowSystem* system_;
   int* paints_;
   bool dirty_ = false;
   platform::PeerRect area_;
@@ -42,7 +51,13 @@ class CountingPeer : public platform::IWindowPeer {
 std::unique_ptr<platform::IWindowPeer> CountingWindowSystem::CreatePeer(platform::PeerKind,
                                                                         platform::IWindowPeer*,
                                                                         platform::IPeerEvents* events) {
-  return std::make_unique<CountingPeer>(events, &paints);
+  return std::make_unique<CountingPeer>(events, this);
+}
+
+int CountingWindowSystem::PopupMenu(platform::IWindowPeer* owner, int x, int y,
+                                    const std::vector<platform::MenuEntry>&) {
+  menus.push_back({owner, x, y});
+  return onMenu ? onMenu() : -1;
 }
 
 WidgetHost::WidgetHost() {
@@ -63,6 +78,10 @@ TWinControl& WidgetHost::Host(int width, int height) {
   host_->SetBounds(0, 0, width, height);
   host_->HandleNeeded();
   return *host_;
+}
+
+platform::IPeerEvents& PeerEventsOf(const TWinControl& control) {
+  return static_cast<CountingPeer*>(control.Peer())->Events();
 }
 
 void PaintAsParent(TControl& control, TBitmap& target) {

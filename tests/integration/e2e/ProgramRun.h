@@ -11,11 +11,21 @@
 
 namespace qv::testing {
 
+// How to start the program; the defaults are the ordinary test run.
+struct RunOptions {
+  std::string executable;                // empty: a copy of the program in the test's folder
+  std::vector<std::string> arguments;    // after the program's name
+  std::vector<std::string> environment;  // NAME=value, over the defaults
+  std::string standardError;             // a file for its standard error, if not empty
+};
+
 class ProgramRun {
  public:
   // Copies the program into `dir` (its log lies beside the executable) and
-  // starts it with the registry file `registryFile`.
-  ProgramRun(const platform::fake::TempDir& dir, const std::string& registryFile);
+  // starts it with the registry file `registryFile`. HOME and XDG_RUNTIME_DIR
+  // are `dir`: each test has its own instance lock.
+  ProgramRun(const platform::fake::TempDir& dir, const std::string& registryFile,
+             const RunOptions& options = {});
   ~ProgramRun();
 
   // Waits (bounded) until the main window is mapped; returns its X window id.

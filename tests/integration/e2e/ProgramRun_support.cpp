@@ -56,26 +56,40 @@ std::string RunCommand(const std::vector<std::string>& argv, int* status) {
   return text;
 }
 
-ProgramRun::ProgramRun(const platform::fake::TempDir& dir, const std::string& registryFile) : dir_(dir) {
-  const std::string exe = dir.File("quorvane");
-  std::filesystem::copy_file(QV_QUORVANE_BINARY, exe, std::filesystem::copy_options::overwrite_existing);
-  const std::string regEnv = "QUORVANE_REGISTRY=" + registryFile;
-  const std::string dialogEnv = "QUORVANE_DIALOG_LOG=" + dir.File("dialogs.txt");
-  const std::string homeEnv = "HOME=" + dir.Path();
+ProgramRun::ProgramRun(const platform::fake::TempDir& dir, const std::string& registryFile,
+                       const RunOptions& options)
+    : dir_(dir) {
+  std::string exe = options.executable;
+  if (exe.empty()) {
+    exe = dir.File("quorvane");
+    std::filesystem::copy_file(QV_QUORVANE_BINARY, exe, std::filesystem::copy_options::overwrite_existing);
+  }
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string v = *e;
-    if (v.rfind("QUORVANE_", 0) == 0 || v.rfind("HOME=", 0) == 0) continue;
+    if (v.rfind("QUORVANE_", 0) == 0 || v.rfind("HOME=", 0) == 0 || v.rfind("XDG_", 0) == 0) continue;
     env.push_back(v);
   }
-  env.push_back(regEnv);
-  env.push_back(dialogEnv);
-  env.push_back(homeEnv);
+  env.push_back("QUORVANE_REGISTRY=" + registryFile);
+  env.push_back("QUORVANE_DIALOG_LOG=" + dir.File("dialogs.txt"));
+  env.push_back("HOME=" + dir.Path());
+  env.push_back("XDG_RUNTIME_DIR=" + dir.Path());
+  for (const std::string& v : options.environment) env.push_back(v);
   std::vector<char*> envp;
   for (auto& v : env) envp.push_back(v.data());
   envp.push_back(nullptr);
-  char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
-  if (posix_spawn(&pid_, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+  std::vector<std::string> args{exe};
+  args.insert(args.end(), options.arguments.begin(), options.arguments.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!options.standardError.empty())
+    posix_spawn_file_actions_addopen(&actions, 2, options.standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+  if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
 }
 
 ProgramRun::~ProgramRun() {

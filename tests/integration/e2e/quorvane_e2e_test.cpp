@@ -10,7 +10,7 @@
 #include <cstring>
 #include <thread>
 
-#include "ProgramRun.h"
+#include "E2EFixture.h"
 #include "platform/RegistryStore.h"
 #include "platform/linux/SqliteRegistryStore.h"
 
@@ -22,61 +22,6 @@ constexpr int kSettingsX = 51 + 23, kSettingsY = 218 + 23;
 constexpr int kCloseX = 712 + 18, kCloseY = 57 + 18;
 // The ping interval field: panel 122,154 + sub-panel 20,38 + field 480,98.
 constexpr int kIntervalX = 122 + 20 + 480 + 20, kIntervalY = 154 + 38 + 98 + 10;
-
-class QuorvaneE2E : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!HaveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)";
-    registryFile = dir.File("registry.sqlite3");
-  }
-
-  std::string Log() const { return dir.ReadFile("quorvane.log"); }
-
-  // The stored value once it equals `expected`, or the last one read when
-  // `timeoutMs` passes first (a loaded machine handles the click later).
-  std::optional<std::int32_t> StoredIntegerSoon(const std::string& name, std::int32_t expected,
-                                                int timeoutMs = 5000) {
-    std::optional<std::int32_t> value;
-    for (int waited = 0; waited <= timeoutMs; waited += 50) {
-      value = StoredInteger(name);
-      if (value == expected) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return value;
-  }
-
-  std::optional<std::int32_t> StoredInteger(const std::string& name) {
-    platform::SqliteRegistryStore store(registryFile);
-    const std::string login = RunCommand({"id", "-un"});
-    const std::string user = login.substr(0, login.find('\n'));
-    platform::HKey key = 0;
-    const std::string path = "Software\\Marrowfield\\Quorvane\\" + user + "\\" + name;
-    if (store.OpenKey(platform::kHkeyLocalMachine, path, &key) != platform::kErrorSuccess)
-      return std::nullopt;
-    platform::RegValue value;
-    const auto status = store.QueryValue(key, name, &value);
-    store.CloseKey(key);
-    if (status != platform::kErrorSuccess || value.data.size() != 4) return std::nullopt;
-    std::int32_t out;
-    std::memcpy(&out, value.data.data(), 4);
-    return out;
-  }
-
-  void Seed(const std::string& name, platform::RegType type, const std::vector<std::uint8_t>& data) {
-    platform::SqliteRegistryStore store(registryFile);
-    const std::string login = RunCommand({"id", "-un"});
-    const std::string user = login.substr(0, login.find('\n'));
-    platform::HKey key = 0;
-    ASSERT_EQ(store.CreateKey(platform::kHkeyLocalMachine,
-                              "Software\\Marrowfield\\Quorvane\\" + user + "\\" + name, &key),
-              platform::kErrorSuccess);
-    ASSERT_EQ(store.SetValue(key, name, type, data), platform::kErrorSuccess);
-    store.CloseKey(key);
-  }
-
-  platform::fake::TempDir dir;
-  std::string registryFile;
-};
 
 // Real echoes to the loopback address: the first reply is logged as the
 // connection coming up.
