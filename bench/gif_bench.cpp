@@ -174,6 +174,28 @@ Picture MakeLineArt() {
   return p;
 }
 
+// A 16-colour chart: bands, bars and scattered marks in a 4-bit palette.
+Picture MakeChart() {
+  Picture p{"chart 1600x1200 4-bit", 1600, 1200, 4, {}, {}};
+  for (int i = 0; i < 16; ++i)
+    p.palette.push_back({static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 12),
+                         static_cast<std::uint8_t>(i * 7)});
+  std::vector<std::uint8_t> px(1600 * 1200, 0);
+  std::mt19937 rng(5);
+  for (int y = 0; y < 1200; ++y)
+    for (int x = 0; x < 1600; ++x)
+      px[static_cast<std::size_t>(y * 1600 + x)] = static_cast<std::uint8_t>(y / 150);
+  for (int bar = 0; bar < 60; ++bar) {
+    const int x0 = 20 + bar * 26, top = 100 + static_cast<int>(rng() % 1000);
+    for (int y = top; y < 1180; ++y)
+      for (int x = x0; x < x0 + 18; ++x)
+        px[static_cast<std::size_t>(y * 1600 + x)] = static_cast<std::uint8_t>(8 + bar % 8);
+  }
+  for (int i = 0; i < 40000; ++i) px[rng() % px.size()] = static_cast<std::uint8_t>(rng() % 16);
+  p.frames.push_back(std::move(px));
+  return p;
+}
+
 // ---------------------------------------------------------------- giflib side
 
 int WriteToVector(GifFileType* gif, const GifByteType* buffer, int length) {
@@ -253,7 +275,8 @@ std::size_t GiflibDecode(const Bytes& file, std::vector<std::vector<std::uint8_t
 // ---------------------------------------------------------------- benchmarks
 
 const std::vector<Picture>& Pictures() {
-  static const std::vector<Picture> pictures = {MakeUi(), MakePhoto(), MakeAnimation(), MakeLineArt()};
+  static const std::vector<Picture> pictures = {MakeUi(), MakePhoto(), MakeAnimation(), MakeLineArt(),
+                                                MakeChart()};
   return pictures;
 }
 
@@ -333,7 +356,7 @@ void BM_Gif(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Gif)
-    ->ArgsProduct({{0, 1, 2, 3}, {kDecodeOurs, kDecodeGiflib, kEncodeOurs, kEncodeGiflib}})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {kDecodeOurs, kDecodeGiflib, kEncodeOurs, kEncodeGiflib}})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
 

@@ -1,7 +1,5 @@
 #include "imaging/AniFile.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -9,13 +7,13 @@
 #include <fstream>
 #include <istream>
 #include <mutex>
-#include <typeinfo>
 #include <unordered_map>
 
 #include "imaging/IcoList.h"
 #include "imaging/ImagingErrors.h"
 #include "imaging/Quantize.h"
 #include "toolkit/Canvas.h"
+#include "toolkit/LittleEndian.h"
 #include "toolkit/SysUtils.h"
 
 namespace qv {
@@ -48,15 +46,6 @@ constexpr std::size_t kInfoBitCountAt = 14;
   throw EReadError("Stream read error");
 }
 
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 constexpr std::uint64_t Even(std::uint32_t size) {
   return static_cast<std::uint64_t>(size) + (size & 1u);
 }
@@ -73,8 +62,8 @@ class ChunkReader {
 
   bool Header(std::uint32_t& id, std::uint32_t& size) {
     if (Left() < kChunkHeaderSize) return false;
-    id = Le32(data_.data() + pos_);
-    size = Le32(data_.data() + pos_ + 4);
+    id = LoadLe32(data_.data() + pos_);
+    size = LoadLe32(data_.data() + pos_ + 4);
     pos_ += kChunkHeaderSize;
     return true;
   }
@@ -118,16 +107,6 @@ std::size_t IconBytes(const TIcon& icon) {
 
 std::string TextOf(const std::array<char, 256>& text) {
   return std::string(text.data(), strnlen(text.data(), text.size()));
-}
-
-std::string ClassNameOf(const TObject& object) {
-  const char* mangled = typeid(object).name();
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-  std::string name = (status == 0 && demangled != nullptr) ? demangled : mangled;
-  std::free(demangled);
-  const auto colon = name.rfind("::");
-  return colon == std::string::npos ? name : name.substr(colon + 2);
 }
 
 struct AssignToRegistry {
@@ -200,7 +179,7 @@ void TAnimatedCursorImage::ParseANI(std::span<const std::uint8_t> data) {
   if (!state.in.Header(id, size) || id != kRiff) ReadError();
   std::uint8_t formBytes[4];
   if (!state.in.Read(formBytes, 4)) ReadError();
-  form = Le32(formBytes);
+  form = LoadLe32(formBytes);
   if (form != kAcon) ReadError();
   Clear();
   try {
@@ -227,7 +206,7 @@ void TAnimatedCursorImage::ParseChunks(ParseState& state) {
       // A longer header than we know keeps its excess unread.
       if (!in.Skip(Even(size) - n)) return;
       std::uint32_t v[9];
-      for (std::size_t i = 0; i < 9; ++i) v[i] = Le32(raw + 4 * i);
+      for (std::size_t i = 0; i < 9; ++i) v[i] = LoadLe32(raw + 4 * i);
       header_ = TAniHeader{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]};
       if ((header_.Flags & kAniFlagIcon) == 0 || header_.Steps == 0) ReadError();
       // A frame needs an "icon" or "seq " chunk of at least 8 bytes to keep, so
@@ -248,7 +227,7 @@ void TAnimatedCursorImage::ParseChunks(ParseState& state) {
       std::uint8_t raw[kValueSize] = {};
       const std::size_t n = std::min<std::size_t>(size, kValueSize);
       if (!in.Read(raw, n)) return;
-      const std::uint32_t value = Le32(raw);
+      const std::uint32_t value = LoadLe32(raw);
       int& counter = id == kRate ? state.rateChunks : state.seqChunks;
       const int j = counter++;
       if (j < FrameCount()) {
@@ -264,7 +243,7 @@ void TAnimatedCursorImage::ParseChunks(ParseState& state) {
       const std::uint64_t listEnd = in.Position() + Even(size);
       std::uint8_t typeBytes[4];
       if (!in.Read(typeBytes, 4)) return;
-      const std::uint32_t type = Le32(typeBytes);
+      const std::uint32_t type = LoadLe32(typeBytes);
       const std::int64_t remaining = static_cast<std::int64_t>(Even(size)) - 4;
       if (type == kFram) {
         ParseFrameList(state, remaining);
@@ -351,27 +330,27 @@ std::unique_ptr<TIcon> TAnimatedCursorImage::LoadIconChunk(std::span<const std::
   hotSpot = TPoint{};
   fromIcon = false;
   if (buffer.size() < kIconDirHeader) return nullptr;
-  const std::uint16_t type = Le16(buffer.data() + 2);
+  const std::uint16_t type = LoadLe16(buffer.data() + 2);
   fromIcon = type == kIconResource;
   if (type == kCursorResource) {
     buffer[2] = static_cast<std::uint8_t>(kIconResource);  // loads as an icon
   } else if (type != kIconResource) {
     return nullptr;
   }
-  const std::size_t count = Le16(buffer.data() + 4);
+  const std::size_t count = LoadLe16(buffer.data() + 4);
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t at = kIconDirHeader + i * kIconDirEntry;
     if (buffer.size() < at + kIconDirEntry) break;
-    const std::uint32_t length = Le32(buffer.data() + at + 8);
-    const std::uint32_t offset = Le32(buffer.data() + at + 12);
+    const std::uint32_t length = LoadLe32(buffer.data() + at + 8);
+    const std::uint32_t offset = LoadLe32(buffer.data() + at + 12);
     // Colour count from the image's info header; a PNG-coded image has none.
     if (offset <= buffer.size() && length >= kInfoBitCountAt + 2 &&
-        buffer.size() - offset >= kInfoBitCountAt + 2 && Le32(buffer.data() + offset) != 0x474E5089u) {
-      const std::uint16_t bits = Le16(buffer.data() + offset + kInfoBitCountAt);
+        buffer.size() - offset >= kInfoBitCountAt + 2 && LoadLe32(buffer.data() + offset) != 0x474E5089u) {
+      const std::uint16_t bits = LoadLe16(buffer.data() + offset + kInfoBitCountAt);
       const std::uint16_t colors = bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
       iconColors_ = std::max(iconColors_, colors);
     }
-    hotSpot = Point(Le16(buffer.data() + at + 4), Le16(buffer.data() + at + 6));
+    hotSpot = Point(LoadLe16(buffer.data() + at + 4), LoadLe16(buffer.data() + at + 6));
   }
   auto icon = std::make_unique<TIcon>();
   try {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "imaging/GIFDecoder.h"
+#include "imaging/GIFFormat.h"
 #include "platform/Clipboard.h"
 #include "platform/Services.h"
 #include "toolkit/Canvas.h"
@@ -274,19 +275,20 @@ void TGIFFrame::AssignGraphic(const TGraphic& graphic) {
 // disposal win, the longest delay wins.
 void TGIFFrame::ApplyGraphicControls() {
   for (const auto& extension : extensions_) {
-    if (extension->ExtType != etGraphicControl || extension->ExtRecord.size() < 5) continue;
-    const std::uint8_t packed = extension->ExtRecord[1];
+    const std::vector<std::uint8_t>& record = extension->ExtRecord;
+    if (extension->ExtType != etGraphicControl || record.size() <= gif::kControlTransparent) continue;
+    const std::uint8_t packed = record[gif::kControlPacked];
     const std::uint16_t delay =
-        static_cast<std::uint16_t>(extension->ExtRecord[2] | (extension->ExtRecord[3] << 8));
-    const std::uint8_t index = extension->ExtRecord[4];
-    if ((packed & 1) != 0) {
+        static_cast<std::uint16_t>(record[gif::kControlDelayLow] | (record[gif::kControlDelayHigh] << 8));
+    const std::uint8_t index = record[gif::kControlTransparent];
+    if ((packed & gif::kControlTransparentFlag) != 0) {
       if (index < item_->ColorTable.Count) transparentColor_ = item_->ColorTable.Color(index);
     } else {
       transparentColor_ = clNone;
     }
     const unsigned ms = std::min<unsigned>(delay * 10u, 0xFFFF);
     delayTime_ = static_cast<std::uint16_t>(std::max<unsigned>(delayTime_, ms));
-    disposalMethod_ = (packed >> 2) & 7;
+    disposalMethod_ = (packed >> gif::kControlDisposalShift) & gif::kDisposalMask;
   }
 }
 

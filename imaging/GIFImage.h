@@ -141,12 +141,6 @@ enum TGIFExtensionType : std::uint8_t {
   etComment = 3,
 };
 
-// Block labels as they appear after the '!' introducer.
-constexpr std::uint8_t kGraphicControlLabel = 0xF9;
-constexpr std::uint8_t kPlainTextLabel = 0x01;
-constexpr std::uint8_t kApplicationLabel = 0xFF;
-constexpr std::uint8_t kCommentLabel = 0xFE;
-
 // One extension kept with a frame.
 struct TExtension {
   TGIFExtensionType ExtType = etGraphicControl;
@@ -328,9 +322,23 @@ class TGIFImage : public TGraphic {
 
   // Bytes of all decoded bitmaps but `except`'s; keeps the picture within limits.
   std::size_t DecodedBytes(const TGIFFrame* except) const;
+  // Reading, stage by stage (GIFReader.cpp).
+  void ReadSignature(Reader& in);
+  void ReadScreen(Reader& in);
+  void ReadExtension(Reader& in, std::vector<std::unique_ptr<TExtension>>& collected);
+  void ReadLooping(const TExtension& application);
+  std::uint8_t ReadImage(Reader& in, std::vector<std::unique_ptr<TExtension>>& collected);
   void ReadFrame(Reader& in, TGIFFrame& frame);
+  void TakePictureComment(std::vector<std::unique_ptr<TExtension>>& collected);
+  void FinishReading(bool decodeFirst);
+  // Writing, stage by stage (GIFWriter.cpp).
+  void PrepareFrames();
   void EncodeFrame(TGIFFrame& frame);
   void UpdateGraphicControl(TGIFFrame& frame);
+  void PutScreen(std::vector<std::uint8_t>& out);
+  void PutLooping(std::vector<std::uint8_t>& out) const;
+  void PutFrame(std::vector<std::uint8_t>& out, TGIFFrame& frame) const;
+  void PutPictureComment(std::vector<std::uint8_t>& out) const;
 
   TSharedRef<TGIFData> data_;
   std::uint8_t version_ = 0;

@@ -1,9 +1,5 @@
 // Reading side of TGIFImage: the whole GIF is pulled into memory first, then
 // parsed block by block (screen descriptor, extensions, image descriptors).
-#include "imaging/GIFImage.h"
-#include "toolkit/LittleEndian.h"
-#include "toolkit/StreamBytes.h"
-
 #include <algorithm>
 #include <cctype>
 #include <istream>
@@ -12,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "imaging/GIFFormat.h"
+#include "imaging/GIFImage.h"
+#include "toolkit/LittleEndian.h"
+#include "toolkit/StreamBytes.h"
 #include "toolkit/SysUtils.h"
 
 namespace qv {
@@ -20,14 +20,7 @@ namespace {
 
 constexpr const char* kReadError = "Stream read error";
 
-constexpr std::uint8_t kExtensionIntroducer = '!';
-constexpr std::uint8_t kImageIntroducer = ',';
-constexpr std::uint8_t kTrailer = ';';
 constexpr std::uint16_t kMaxRepeatCount = 30000;
-
-constexpr std::size_t kGraphicControlBytes = 6;
-constexpr std::size_t kPlainTextBytes = 13;
-constexpr std::size_t kApplicationBytes = 12;
 
 bool EqualsIgnoringCase(const std::uint8_t* bytes, const char* text) {
   for (int i = 0; i < 3; ++i) {
@@ -105,8 +98,34 @@ void TGIFImage::ReadGIF(std::span<const std::uint8_t> bytes, bool decodeFirst) {
     return;
   }
   Reader in{bytes};
-  std::uint8_t signature[6];
-  in.Bytes(signature, 6);
+  ReadSignature(in);
+  ReadScreen(in);
+
+  std::vector<std::unique_ptr<TExtension>> collected;
+  std::uint8_t introducer = in.Byte();
+  while (introducer != 0 && introducer != gif::kTrailer && !in.AtEnd()) {
+    while (introducer == gif::kExtensionIntroducer) {
+      ReadExtension(in, collected);
+      introducer = in.AtEnd() ? gif::kTrailer : in.Byte();
+    }
+
+    if (introducer == gif::kImageIntroducer) {
+      introducer = ReadImage(in, collected);
+      if (introducer != gif::kExtensionIntroducer && introducer != gif::kImageIntroducer) break;
+    } else if (data_->Comment.Count() == 0 && !collected.empty()) {
+      TakePictureComment(collected);
+    } else if (introducer != 0 && introducer != gif::kTrailer) {
+      throw EReadError(kReadError);
+    }
+  }
+  FinishReading(decodeFirst);
+  Changed();
+}
+
+// "GIF" and a version we know, in any case.
+void TGIFImage::ReadSignature(Reader& in) {
+  std::uint8_t signature[gif::kSignatureBytes];
+  in.Bytes(signature, gif::kSignatureBytes);
   if (!EqualsIgnoringCase(signature, "GIF")) throw EInvalidGraphicOperation("Unknown GIF version");
   if (EqualsIgnoringCase(signature + 3, "87a")) {
     version_ = 1;
@@ -115,125 +134,129 @@ void TGIFImage::ReadGIF(std::span<const std::uint8_t> bytes, bool decodeFirst) {
   } else {
     throw EInvalidGraphicOperation("Unknown GIF version");
   }
+}
 
+// The logical screen descriptor and the global colour table.
+void TGIFImage::ReadScreen(Reader& in) {
   screenWidth_ = in.Word();
   screenHeight_ = in.Word();
   const std::uint8_t packed = in.Byte();
   const std::uint8_t background = in.Byte();
   data_->AspectRatio = in.Byte();
-  data_->BitsPerPixel = static_cast<std::uint8_t>((packed & 7) + 1);
-  data_->ColorResolution = static_cast<std::uint8_t>(((packed >> 4) & 7) + 1);
-  if ((packed & 0x80) != 0) {
+  data_->BitsPerPixel = static_cast<std::uint8_t>((packed & gif::kTableSizeMask) + 1);
+  data_->ColorResolution =
+      static_cast<std::uint8_t>(((packed >> gif::kColorResolutionShift) & gif::kTableSizeMask) + 1);
+  if ((packed & gif::kColorTableFlag) != 0) {
     in.ColorTable(data_->ColorTable, data_->BitsPerPixel);
     if (background < data_->ColorTable.Count) backgroundColor_ = data_->ColorTable.Color(background);
   }
+}
 
-  std::vector<std::unique_ptr<TExtension>> collected;
-  std::uint8_t introducer = in.Byte();
-  while (introducer != 0 && introducer != kTrailer && !in.AtEnd()) {
-    while (introducer == kExtensionIntroducer) {
-      const std::uint8_t label = in.Byte();
-      auto extension = std::make_unique<TExtension>();
-      switch (label) {
-        case kGraphicControlLabel:
-          extension->ExtType = etGraphicControl;
-          extension->ExtRecord.resize(kGraphicControlBytes);
-          in.Bytes(extension->ExtRecord.data(), kGraphicControlBytes);
-          break;
-        case kCommentLabel:
-          extension->ExtType = etComment;
-          extension->ExtData = in.SubBlocks();
-          break;
-        case kPlainTextLabel:
-          extension->ExtType = etPlainText;
-          extension->ExtRecord.resize(kPlainTextBytes);
-          in.Bytes(extension->ExtRecord.data(), kPlainTextBytes);
-          extension->ExtData = in.SubBlocks();
-          break;
-        case kApplicationLabel:
-          extension->ExtType = etApplication;
-          extension->ExtRecord.resize(kApplicationBytes);
-          in.Bytes(extension->ExtRecord.data(), kApplicationBytes);
-          extension->ExtData = in.SubBlocks();
-          break;
-        default: throw EInvalidGraphicOperation(Format("Unrecognized extension block: %.2x", label));
-      }
-      if (extension->ExtType == etPlainText) {
-        // Text drawn over the coming image is not kept, nor the controls meant for it.
-        collected.clear();
-      } else if (extension->ExtType == etApplication) {
-        const std::size_t idLength = std::min<std::size_t>(extension->ExtRecord[0], 11);
-        const std::string id(reinterpret_cast<const char*>(extension->ExtRecord.data() + 1), idLength);
-        if ((id == "NETSCAPE2.0" || id == "ANIMEXTS1.0") && extension->ExtData->Count() > 0) {
-          const std::string& block = extension->ExtData->Strings(0);
-          if (block.size() >= 3 && block[0] == 1) {
-            looping_ = true;
-            const unsigned count = static_cast<unsigned char>(block[1]) |
-                                   (static_cast<unsigned>(static_cast<unsigned char>(block[2])) << 8);
-            repeatCount_ = static_cast<std::uint16_t>(std::min<unsigned>(count, kMaxRepeatCount));
-          }
-        }
-      } else {
-        collected.push_back(std::move(extension));
-      }
-      introducer = in.AtEnd() ? kTrailer : in.Byte();
-    }
-
-    if (introducer == kImageIntroducer) {
-      auto frame = std::make_unique<TGIFFrame>(this);
-      TGIFItem& item = frame->CodedImage();
-      if (data_->ColorTable.Count > 0) {
-        item.BitsPerPixel = static_cast<std::uint8_t>(GIFColorExponent(data_->ColorTable.Count));
-      }
-      frame->extensions_ = std::move(collected);
-      collected.clear();
-      ReadFrame(in, *frame);
-      frames_.push_back(std::move(frame));
-      introducer = 0;
-      while (!in.AtEnd() && introducer == 0) introducer = in.Byte();
-      if (introducer == 0) introducer = kTrailer;
-      if (introducer != kExtensionIntroducer && introducer != kImageIntroducer) break;
-    } else if (data_->Comment.Count() == 0 && !collected.empty()) {
-      // Comments after the last image belong to the whole picture.
-      bool first = true;
-      for (const auto& extension : collected) {
-        if (extension->ExtType != etComment) continue;
-        if (!first && data_->Comment.Count() > 0) data_->Comment.Add("\r\n\r\n");
-        first = false;
-        for (const std::string& line : extension->ExtData->Lines()) data_->Comment.Add(line);
-      }
-      collected.clear();
-    } else if (introducer != 0 && introducer != kTrailer) {
-      throw EReadError(kReadError);
-    }
+// One extension after its introducer. Graphic controls and comments wait in
+// `collected` for the next image; a looping block sets the picture's looping;
+// plain text drops what was collected, since it is not kept.
+void TGIFImage::ReadExtension(Reader& in, std::vector<std::unique_ptr<TExtension>>& collected) {
+  const std::uint8_t label = in.Byte();
+  auto extension = std::make_unique<TExtension>();
+  const auto record = [&](TGIFExtensionType type, std::size_t bytes) {
+    extension->ExtType = type;
+    extension->ExtRecord.resize(bytes);
+    in.Bytes(extension->ExtRecord.data(), bytes);
+  };
+  switch (label) {
+    case gif::kGraphicControlLabel: record(etGraphicControl, gif::kGraphicControlBytes); break;
+    case gif::kCommentLabel:
+      extension->ExtType = etComment;
+      extension->ExtData = in.SubBlocks();
+      break;
+    case gif::kPlainTextLabel:
+      record(etPlainText, gif::kPlainTextBytes);
+      extension->ExtData = in.SubBlocks();
+      break;
+    case gif::kApplicationLabel:
+      record(etApplication, gif::kApplicationBytes);
+      extension->ExtData = in.SubBlocks();
+      break;
+    default: throw EInvalidGraphicOperation(Format("Unrecognized extension block: %.2x", label));
   }
-
-  if (!frames_.empty()) {
-    frameIndex_ = 0;
-    if (decodeFirst) {
-      try {
-        frames_[0]->Decode();
-      } catch (...) {
-        frames_.erase(frames_.begin());
-        frameIndex_ = frames_.empty() ? -1 : 0;
-        throw;
-      }
-    }
+  if (extension->ExtType == etPlainText) {
+    // Text drawn over the coming image is not kept, nor the controls meant for it.
+    collected.clear();
+  } else if (extension->ExtType == etApplication) {
+    ReadLooping(*extension);
+  } else {
+    collected.push_back(std::move(extension));
   }
-  Changed();
+}
+
+void TGIFImage::ReadLooping(const TExtension& application) {
+  const std::size_t idLength = std::min<std::size_t>(application.ExtRecord[0], gif::kApplicationIdBytes);
+  const std::string id(reinterpret_cast<const char*>(application.ExtRecord.data() + 1), idLength);
+  if ((id != gif::kLoopId && id != gif::kLoopIdAlternative) || application.ExtData->Count() == 0) return;
+  const std::string& block = application.ExtData->Strings(0);
+  if (block.size() >= gif::kLoopSubBlockBytes && block[0] == gif::kLoopSubBlockId) {
+    looping_ = true;
+    const unsigned count = static_cast<unsigned char>(block[1]) |
+                           (static_cast<unsigned>(static_cast<unsigned char>(block[2])) << 8);
+    repeatCount_ = static_cast<std::uint16_t>(std::min<unsigned>(count, kMaxRepeatCount));
+  }
+}
+
+// One image after its introducer, taking the collected extensions; returns
+// the introducer of what follows (the trailer at the end of the data).
+std::uint8_t TGIFImage::ReadImage(Reader& in, std::vector<std::unique_ptr<TExtension>>& collected) {
+  auto frame = std::make_unique<TGIFFrame>(this);
+  TGIFItem& item = frame->CodedImage();
+  if (data_->ColorTable.Count > 0) {
+    item.BitsPerPixel = static_cast<std::uint8_t>(GIFColorExponent(data_->ColorTable.Count));
+  }
+  frame->extensions_ = std::move(collected);
+  collected.clear();
+  ReadFrame(in, *frame);
+  frames_.push_back(std::move(frame));
+  std::uint8_t introducer = 0;
+  while (!in.AtEnd() && introducer == 0) introducer = in.Byte();
+  return introducer == 0 ? gif::kTrailer : introducer;
+}
+
+// Comments after the last image belong to the whole picture.
+void TGIFImage::TakePictureComment(std::vector<std::unique_ptr<TExtension>>& collected) {
+  bool first = true;
+  for (const auto& extension : collected) {
+    if (extension->ExtType != etComment) continue;
+    if (!first && data_->Comment.Count() > 0) data_->Comment.Add("\r\n\r\n");
+    first = false;
+    for (const std::string& line : extension->ExtData->Lines()) data_->Comment.Add(line);
+  }
+  collected.clear();
+}
+
+// The first frame becomes current and, when asked, is decoded; a first frame
+// that fails to decode is dropped before the failure goes on.
+void TGIFImage::FinishReading(bool decodeFirst) {
+  if (frames_.empty()) return;
+  frameIndex_ = 0;
+  if (!decodeFirst) return;
+  try {
+    frames_[0]->Decode();
+  } catch (...) {
+    frames_.erase(frames_.begin());
+    frameIndex_ = frames_.empty() ? -1 : 0;
+    throw;
+  }
 }
 
 void TGIFImage::ReadFrame(Reader& in, TGIFFrame& frame) {
   TGIFItem& item = frame.CodedImage();
-  in.Need(9);
+  in.Need(gif::kImageDescriptorBytes);
   const std::uint16_t left = in.Word();
   const std::uint16_t top = in.Word();
   std::int32_t width = in.Word();
   std::int32_t height = in.Word();
   const std::uint8_t packed = in.Byte();
-  frame.interlaced_ = (packed & 0x40) != 0;
-  if ((packed & 0x80) != 0) {
-    item.BitsPerPixel = static_cast<std::uint8_t>((packed & 7) + 1);
+  frame.interlaced_ = (packed & gif::kInterlacedFlag) != 0;
+  if ((packed & gif::kColorTableFlag) != 0) {
+    item.BitsPerPixel = static_cast<std::uint8_t>((packed & gif::kTableSizeMask) + 1);
     frame.localColorMap_ = true;
     in.Need(std::size_t{3} << item.BitsPerPixel);
     in.ColorTable(item.ColorTable, item.BitsPerPixel);

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "imaging/GIFFormat.h"
 #include "imaging/GIFImage.h"
 #include "imaging/Quantize.h"
 #include "toolkit/SysUtils.h"
@@ -21,7 +22,7 @@ constexpr const char* kNoData = "No GIF Data to write";
 constexpr const char* kEncodingError = "GIF image encoding error";
 
 constexpr int kHashSlots = 17777;
-constexpr int kPoolSize = 4096;
+constexpr int kPoolSize = gif::kCodeTableSize;
 // Beyond this code the table is started afresh (a clear code is sent).
 constexpr int kLastCodeBeforeReset = 4093;
 // ceil(2^64 / slots): (x * kReciprocal mod 2^64) * slots / 2^64 is x mod slots
@@ -43,8 +44,8 @@ inline std::uint32_t NextHash(std::uint32_t factor, std::uint32_t hash) {
 }
 constexpr int kHashFactor = 301;
 constexpr int kHashOffset = 903;
-constexpr std::size_t kSubBlockBytes = 255;
-constexpr int kCodeBits = 12;
+constexpr std::size_t kSubBlockBytes = gif::kMaxSubBlockBytes;
+constexpr int kCodeBits = gif::kMaxCodeBits;
 constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
 
 // The string table of one frame: hash slots keyed by (prefix, pixel). The pool
@@ -67,14 +68,25 @@ class LzwEncoder {
 
   // Codes a run of pixels. The running string lives in locals for the loop so
   // it stays in registers (the output bytes could alias any member); a miss
-  // (about one pixel in twenty) hands it back to the members.
-  void Add(const std::uint8_t* pixels, int count) {
+  // (about one pixel in twenty) hands it back to the members. `Depth` is the
+  // bits per pixel of the row: 1- and 4-bit pixels are taken out of their
+  // bytes here, in the coding loop, most significant first.
+  template <int Depth>
+  [[gnu::always_inline]] inline void Add(const std::uint8_t* pixels, int count) {
+    static_assert(Depth == 1 || Depth == 4 || Depth == 8);
     const std::uint32_t* const slots = slots_.data();
     int prefix = prefix_;
     std::uint32_t hash = hash_;
     int length = length_;
     for (int i = 0; i < count; ++i) {
-      const int pixel = pixels[i];
+      int pixel;
+      if constexpr (Depth == 8) {
+        pixel = pixels[i];
+      } else if constexpr (Depth == 4) {
+        pixel = (pixels[i >> 1] >> ((i & 1) ? 0 : 4)) & 0x0F;
+      } else {
+        pixel = (pixels[i >> 3] >> (7 - (i & 7))) & 1;
+      }
       if (length == 0) {
         prefix = pixel;
         hash = StartHash(pixel);
@@ -230,7 +242,7 @@ void PutSubBlocks(std::vector<std::uint8_t>& out, const TStringList* lines) {
       out.insert(out.end(), line.begin(), line.begin() + static_cast<std::ptrdiff_t>(length));
     }
   }
-  out.push_back(0);
+  out.push_back(gif::kBlockTerminator);
 }
 
 // The fixed bytes of an extension at the length its label calls for, so a
@@ -248,12 +260,12 @@ void PutColorTable(std::vector<std::uint8_t>& out, const TGIFColorTable& table, 
 
 std::uint8_t LabelOf(TGIFExtensionType type) {
   switch (type) {
-    case etGraphicControl: return kGraphicControlLabel;
-    case etPlainText: return kPlainTextLabel;
-    case etApplication: return kApplicationLabel;
-    case etComment: return kCommentLabel;
+    case etGraphicControl: return gif::kGraphicControlLabel;
+    case etPlainText: return gif::kPlainTextLabel;
+    case etApplication: return gif::kApplicationLabel;
+    case etComment: return gif::kCommentLabel;
   }
-  return kCommentLabel;
+  return gif::kCommentLabel;
 }
 
 int PercentOf(int done, int total) {
@@ -272,17 +284,13 @@ std::vector<std::uint8_t> EncodeGIFPixels(const std::uint8_t* bits, std::size_t 
   std::vector<std::uint8_t> out;
   out.reserve(size / 2 + 16);
   LzwEncoder encoder(depth == 1 ? 2 : depth, out);
-  std::vector<std::uint8_t> unpacked(depth == 8 ? 0 : static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = bits + static_cast<std::size_t>(height - 1 - y) * stride;
-    if (depth == 4) {
-      for (int x = 0; x < width; ++x) unpacked[x] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-      row = unpacked.data();
-    } else if (depth == 1) {
-      for (int x = 0; x < width; ++x) unpacked[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-      row = unpacked.data();
+    switch (depth) {
+      case 1: encoder.Add<1>(row, width); break;
+      case 4: encoder.Add<4>(row, width); break;
+      default: encoder.Add<8>(row, width); break;
     }
-    encoder.Add(row, width);
     if (rowDone) rowDone(y + 1);
   }
   encoder.Finish();
@@ -382,26 +390,28 @@ void TGIFImage::UpdateGraphicControl(TGIFFrame& frame) {
   if (needed && std::none_of(extensions.begin(), extensions.end(), isControl)) {
     auto control = std::make_unique<TExtension>();
     control->ExtType = etGraphicControl;
-    control->ExtRecord = {4, 0, 0, 0, 0, 0};
+    control->ExtRecord = {gif::kGraphicControlBlockSize, 0, 0, 0, 0, gif::kBlockTerminator};
     extensions.push_back(std::move(control));
   }
   const auto last = std::find_if(extensions.rbegin(), extensions.rend(), isControl);
   if (last != extensions.rend()) {
     std::vector<std::uint8_t>& record = (*last)->ExtRecord;
-    record.resize(6, 0);
+    record.resize(gif::kGraphicControlBytes, 0);
     const unsigned delay = frame.DelayTime() / 10u;
-    record[2] = static_cast<std::uint8_t>(delay & 0xFF);
-    record[3] = static_cast<std::uint8_t>(delay >> 8);
+    record[gif::kControlDelayLow] = static_cast<std::uint8_t>(delay & 0xFF);
+    record[gif::kControlDelayHigh] = static_cast<std::uint8_t>(delay >> 8);
     const int index = frame.TransparentColor() == clNone
                           ? -1
                           : frame.CodedImage().ColorTable.IndexOf(ColorToRGB(frame.TransparentColor()));
+    std::uint8_t& packed = record[gif::kControlPacked];
     if (index >= 0) {
-      record[4] = static_cast<std::uint8_t>(index);
-      record[1] |= 1;
+      record[gif::kControlTransparent] = static_cast<std::uint8_t>(index);
+      packed |= gif::kControlTransparentFlag;
     } else {
-      record[1] &= static_cast<std::uint8_t>(~1u);
+      packed &= static_cast<std::uint8_t>(~gif::kControlTransparentFlag);
     }
-    record[1] = static_cast<std::uint8_t>((record[1] & 0xE3) | (frame.DisposalMethod() << 2));
+    packed = static_cast<std::uint8_t>((packed & gif::kControlKeepMask) |
+                                       (frame.DisposalMethod() << gif::kControlDisposalShift));
   }
   std::erase_if(extensions, [](const std::unique_ptr<TExtension>& e) {
     return e->ExtType == etComment && (!e->ExtData || e->ExtData->Count() == 0);
@@ -411,6 +421,19 @@ void TGIFImage::UpdateGraphicControl(TGIFFrame& frame) {
 
 std::vector<std::uint8_t> TGIFImage::BuildGIF() {
   if (frames_.empty()) throw EInvalidGraphicOperation(kNoData);
+  PrepareFrames();
+  std::vector<std::uint8_t> out;
+  PutScreen(out);
+  PutLooping(out);
+  for (auto& frame : frames_) PutFrame(out, *frame);
+  PutPictureComment(out);
+  out.push_back(gif::kTrailer);
+  return out;
+}
+
+// Every frame gets coded data and an up-to-date graphic control; the version
+// follows from what will be written.
+void TGIFImage::PrepareFrames() {
   for (auto& frame : frames_) {
     TGIFItem& item = frame->CodedImage();
     if (!item.ImageData || item.ImageData->empty()) {
@@ -420,10 +443,12 @@ std::vector<std::uint8_t> TGIFImage::BuildGIF() {
     UpdateGraphicControl(*frame);
   }
   if (data_->Comment.Count() > 0) version_ = 2;
+}
 
-  const char* header = version_ == 2 ? "GIF89a" : "GIF87a";
-  std::vector<std::uint8_t> out(header, header + 6);
-
+// Signature, logical screen descriptor and global colour table.
+void TGIFImage::PutScreen(std::vector<std::uint8_t>& out) {
+  const char* signature = version_ == 2 ? gif::kSignature89 : gif::kSignature87;
+  out.insert(out.end(), signature, signature + gif::kSignatureBytes);
   RecomputeScreenSize();
   PutWord(out, screenWidth_);
   PutWord(out, screenHeight_);
@@ -433,7 +458,8 @@ std::vector<std::uint8_t> TGIFImage::BuildGIF() {
   if (global.Count > 0) {
     const int e = GIFColorExponent(global.Count);
     // The size field must describe the table actually written.
-    packed = static_cast<std::uint8_t>(0x80 | ((e - 1) << 4) | (e - 1));
+    packed =
+        static_cast<std::uint8_t>(gif::kColorTableFlag | ((e - 1) << gif::kColorResolutionShift) | (e - 1));
     if (backgroundColor_ != clNone) {
       background = static_cast<std::uint8_t>(std::max(global.IndexOf(ColorToRGB(backgroundColor_)), 0));
     }
@@ -442,64 +468,65 @@ std::vector<std::uint8_t> TGIFImage::BuildGIF() {
   out.push_back(background);
   out.push_back(data_->AspectRatio);
   if (global.Count > 0) PutColorTable(out, global, global.Count);
+}
 
-  if (looping_ && frames_.size() > 1) {
-    static constexpr char kLoopId[] = "NETSCAPE2.0";
-    out.push_back('!');
-    out.push_back(kApplicationLabel);
-    out.push_back(11);
-    out.insert(out.end(), kLoopId, kLoopId + 11);
-    out.push_back(3);
-    out.push_back(1);
-    PutWord(out, repeatCount_);
-    out.push_back(0);
-  }
+void TGIFImage::PutLooping(std::vector<std::uint8_t>& out) const {
+  if (!looping_ || frames_.size() < 2) return;
+  out.push_back(gif::kExtensionIntroducer);
+  out.push_back(gif::kApplicationLabel);
+  out.push_back(static_cast<std::uint8_t>(gif::kApplicationIdBytes));
+  out.insert(out.end(), gif::kLoopId, gif::kLoopId + gif::kApplicationIdBytes);
+  out.push_back(gif::kLoopSubBlockBytes);
+  out.push_back(gif::kLoopSubBlockId);
+  PutWord(out, repeatCount_);
+  out.push_back(gif::kBlockTerminator);
+}
 
-  for (auto& frame : frames_) {
-    for (const auto& extension : frame->Extensions()) {
-      out.push_back('!');
-      out.push_back(LabelOf(extension->ExtType));
-      switch (extension->ExtType) {
-        case etGraphicControl: PutRecord(out, *extension, 6); break;
-        case etPlainText:
-          PutRecord(out, *extension, 13);
-          PutSubBlocks(out, extension->ExtData.get());
-          break;
-        case etApplication:
-          PutRecord(out, *extension, 12);
-          PutSubBlocks(out, extension->ExtData.get());
-          break;
-        case etComment: PutSubBlocks(out, extension->ExtData.get()); break;
-      }
+// The frame's extensions in list order, its image descriptor, local colour
+// table and coded data.
+void TGIFImage::PutFrame(std::vector<std::uint8_t>& out, TGIFFrame& frame) const {
+  for (const auto& extension : frame.Extensions()) {
+    out.push_back(gif::kExtensionIntroducer);
+    out.push_back(LabelOf(extension->ExtType));
+    switch (extension->ExtType) {
+      case etGraphicControl: PutRecord(out, *extension, gif::kGraphicControlBytes); break;
+      case etPlainText:
+        PutRecord(out, *extension, gif::kPlainTextBytes);
+        PutSubBlocks(out, extension->ExtData.get());
+        break;
+      case etApplication:
+        PutRecord(out, *extension, gif::kApplicationBytes);
+        PutSubBlocks(out, extension->ExtData.get());
+        break;
+      case etComment: PutSubBlocks(out, extension->ExtData.get()); break;
     }
-    TGIFItem& item = frame->CodedImage();
-    out.push_back(',');
-    PutWord(out, static_cast<unsigned>(frame->Origin().X));
-    PutWord(out, static_cast<unsigned>(frame->Origin().Y));
-    PutWord(out, static_cast<unsigned>(item.ImageSize.Width));
-    PutWord(out, static_cast<unsigned>(item.ImageSize.Height));
-    std::uint8_t descriptor = 0;
-    int bits = 0;
-    if (frame->LocalColorMap()) {
-      bits = std::min(GIFBitsForCount(item.ColorTable.Count), 8);
-      item.BitsPerPixel = static_cast<std::uint8_t>(bits);
-      descriptor = static_cast<std::uint8_t>(0x80 + bits - 1);
-    }
-    if (frame->Interlaced()) descriptor |= 0x40;
-    out.push_back(descriptor);
-    // The descriptor announces 2^bits entries: a shorter table is padded with
-    // black so the image data that follows stays where the reader expects it.
-    if (frame->LocalColorMap()) PutColorTable(out, item.ColorTable, std::size_t{1} << bits);
-    out.insert(out.end(), item.ImageData->begin(), item.ImageData->end());
   }
+  TGIFItem& item = frame.CodedImage();
+  out.push_back(gif::kImageIntroducer);
+  PutWord(out, static_cast<unsigned>(frame.Origin().X));
+  PutWord(out, static_cast<unsigned>(frame.Origin().Y));
+  PutWord(out, static_cast<unsigned>(item.ImageSize.Width));
+  PutWord(out, static_cast<unsigned>(item.ImageSize.Height));
+  std::uint8_t descriptor = 0;
+  int bits = 0;
+  if (frame.LocalColorMap()) {
+    bits = std::min(GIFBitsForCount(item.ColorTable.Count), 8);
+    item.BitsPerPixel = static_cast<std::uint8_t>(bits);
+    descriptor = static_cast<std::uint8_t>(gif::kColorTableFlag + bits - 1);
+  }
+  if (frame.Interlaced()) descriptor |= gif::kInterlacedFlag;
+  out.push_back(descriptor);
+  // The descriptor announces 2^bits entries: a shorter table is padded with
+  // black so the image data that follows stays where the reader expects it.
+  if (frame.LocalColorMap()) PutColorTable(out, item.ColorTable, std::size_t{1} << bits);
+  out.insert(out.end(), item.ImageData->begin(), item.ImageData->end());
+}
 
-  if (data_->Comment.Count() > 0) {
-    out.push_back('!');
-    out.push_back(kCommentLabel);
-    PutSubBlocks(out, &data_->Comment);
-  }
-  out.push_back(';');
-  return out;
+void TGIFImage::PutPictureComment(std::vector<std::uint8_t>& out) const {
+  if (data_->Comment.Count() == 0) return;
+  out.push_back(gif::kExtensionIntroducer);
+  out.push_back(gif::kCommentLabel);
+  PutSubBlocks(out, &data_->Comment);
 }
 
 }  // namespace qv

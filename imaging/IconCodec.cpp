@@ -33,13 +33,10 @@ constexpr int kPreferredSide = 32;
 }
 
 std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
-  if (!HasBytes(d, at, 2)) Invalid();
-  return LoadLe16(d.data() + at);
+  return ReadLe16(d, at, Invalid);
 }
-
 std::uint32_t Le32(std::span<const std::uint8_t> d, std::size_t at) {
-  if (!HasBytes(d, at, 4)) Invalid();
-  return LoadLe32(d.data() + at);
+  return ReadLe32(d, at, Invalid);
 }
 
 // Where the parts of a BMP-coded icon image lie, all relative to its start.

@@ -141,16 +141,15 @@ void TICMP::SetAddress(const std::string& value) {
 
 // ---------------------------------------------------------------------------
 
-TPing::TPing(TComponent* owner) : TComponent(owner) {
-  icmp_ = new TICMP();
+TPing::TPing(TComponent* owner) : TComponent(owner), icmp_(std::make_unique<TICMP>()) {
   icmp_->OnDisplay = [this](TObject*, const std::string& msg) {
-    if (OnDisplay) OnDisplay(this, icmp_, msg);
+    if (OnDisplay) OnDisplay(this, icmp_.get(), msg);
   };
   icmp_->OnEchoRequest = [this](TObject*) {
-    if (OnEchoRequest) OnEchoRequest(this, icmp_);
+    if (OnEchoRequest) OnEchoRequest(this, icmp_.get());
   };
   icmp_->OnEchoReply = [this](TObject*, std::int32_t error) {
-    if (OnEchoReply) OnEchoReply(this, icmp_, error);
+    if (OnEchoReply) OnEchoReply(this, icmp_.get(), error);
   };
 }
 
@@ -160,7 +159,6 @@ TPing::~TPing() {
   // resolver must never call back into this object again.
   if (lookup_ != 0 && resolver_ != nullptr) resolver_->CancelLookup(lookup_);
   lookup_ = 0;
-  delete icmp_;
 }
 
 void TPing::StartDnsLookup(const std::string& HostName) {

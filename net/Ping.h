@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,7 @@ class TPing : public TComponent {
   std::int32_t Flags() const { return icmp_->Flags; }
   void SetFlags(std::int32_t value) { icmp_->Flags = value; }
 
-  TICMP* Icmp() const { return icmp_; }
+  TICMP* Icmp() const { return icmp_.get(); }
 
   // Starts looking up `HostName`, forgetting any lookup still in progress. A
   // dotted address completes before this returns. Raises Exception when the
@@ -118,7 +119,8 @@ class TPing : public TComponent {
  private:
   void LookupDone(platform::LookupId id, int error, const std::vector<std::uint32_t>& addresses);
 
-  TICMP* icmp_ = nullptr;
+  // The process's ICMP service, made with this component and gone with it.
+  const std::unique_ptr<TICMP> icmp_;
   platform::IResolver* resolver_ = nullptr;  // the one that runs lookup_
   platform::LookupId lookup_ = 0;
   std::string resolvedAddress_;

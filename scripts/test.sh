@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: unit tests headless, integration tests under
+# Builds and runs every test: the fuzz targets over their stored corpora
+# (clang, build/fuzz), unit tests headless, integration tests under
 # xvfb-run, then the unit and integration tests again under
 # AddressSanitizer+UBSan, and the unit tests under ThreadSanitizer; the debug
 # build is also packaged and the .deb checked. QV_TEST_CONFIGS limits the configurations
@@ -17,6 +18,11 @@ if ! scripts/format.sh --check; then
   echo "clang-format: some files are not formatted (run scripts/format.sh)"
   status=1
 fi
+
+# Every fuzz target once over each input of its stored corpus (seconds): a
+# crash found once by the fuzzing campaign stays fixed.
+echo "=== fuzz corpora ==="
+scripts/fuzz.sh --regress || status=1
 
 for config in $configs; do
   echo "=== $config ==="

@@ -66,13 +66,10 @@ struct DecodeContext {
 };
 
 std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
-  if (!HasBytes(d, at, 2)) Invalid();
-  return LoadLe16(d.data() + at);
+  return ReadLe16(d, at, Invalid);
 }
-
 std::uint32_t Le32(std::span<const std::uint8_t> d, std::size_t at) {
-  if (!HasBytes(d, at, 4)) Invalid();
-  return LoadLe32(d.data() + at);
+  return ReadLe32(d, at, Invalid);
 }
 
 bool IsIndexedDepth(int bits) {

@@ -174,18 +174,6 @@ std::vector<std::pair<int, int>> PenTip(int width) {
   return rows;
 }
 
-platform::FontSpec SpecOf(const TFont& font) {
-  platform::FontSpec spec;
-  spec.name = font.Name();
-  spec.height = font.Height();
-  spec.bold = (font.Style() & fsBold) != 0;
-  spec.italic = (font.Style() & fsItalic) != 0;
-  spec.underline = (font.Style() & fsUnderline) != 0;
-  spec.strikeOut = (font.Style() & fsStrikeOut) != 0;
-  spec.color = Resolve(font.Color());
-  return spec;
-}
-
 platform::IFontEngine& Engine() {
   platform::IFontEngine* engine = platform::Current().fonts;
   return engine != nullptr ? *engine : FallbackFontEngine();
@@ -199,6 +187,18 @@ TColor Blend(TColor over, TColor under, unsigned coverage) {
 }
 
 }  // namespace
+
+platform::FontSpec ToFontSpec(const TFont& font) {
+  platform::FontSpec spec;
+  spec.name = font.Name();
+  spec.height = font.Height();
+  spec.bold = (font.Style() & fsBold) != 0;
+  spec.italic = (font.Style() & fsItalic) != 0;
+  spec.underline = (font.Style() & fsUnderline) != 0;
+  spec.strikeOut = (font.Style() & fsStrikeOut) != 0;
+  spec.color = Resolve(font.Color());
+  return spec;
+}
 
 // Draws one resolved figure on the target; lives for one canvas call.
 class CanvasPainter {
@@ -570,13 +570,13 @@ void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect&
 
 TSize TCanvas::TextExtent(std::string_view text) const {
   platform::IFontEngine& engine = Engine();
-  const platform::FontSpec spec = SpecOf(font_);
+  const platform::FontSpec spec = ToFontSpec(font_);
   return TSize{text.empty() ? 0 : engine.TextWidth(spec, text), engine.Metrics(spec).height};
 }
 
 void TCanvas::DrawText(int x, int y, std::string_view text, bool fillBackground) {
   if (text.empty()) return;
-  const platform::FontSpec spec = SpecOf(font_);
+  const platform::FontSpec spec = ToFontSpec(font_);
   const platform::TextMask mask = Engine().Render(spec, text);
   if (mask.width <= 0 || mask.height <= 0 ||
       mask.coverage.size() < static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height)) {

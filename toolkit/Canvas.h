@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/WindowSystem.h"
 #include "toolkit/Bitmap.h"
 #include "toolkit/GraphicsObjects.h"
 #include "toolkit/Types.h"
@@ -58,6 +59,10 @@ struct TCanvasViewport {
   bool clipped = false;
   TRect clip;  // device pixels
 };
+
+// A font as the font engine and the native peers take it: system colours
+// resolved to RGB.
+platform::FontSpec ToFontSpec(const TFont& font);
 
 class TCanvas : public TObject {
  public:

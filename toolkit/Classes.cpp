@@ -1,8 +1,22 @@
 #include "toolkit/Classes.h"
 
+#include <cxxabi.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <typeinfo>
 
 namespace qv {
+
+std::string ClassNameOf(const TObject& object) {
+  const char* mangled = typeid(object).name();
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  std::string name = (status == 0 && demangled != nullptr) ? demangled : mangled;
+  std::free(demangled);
+  const auto colon = name.rfind("::");
+  return colon == std::string::npos ? name : name.substr(colon + 2);
+}
 
 TComponent::TComponent(TComponent* owner) {
   if (owner != nullptr) owner->InsertComponent(this);

@@ -17,6 +17,9 @@ class TObject {
   virtual ~TObject() = default;
 };
 
+// The object's class name as messages show it: without namespaces.
+std::string ClassNameOf(const TObject& object);
+
 // An event handler: a callable whose first argument is the component that fires it.
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 

@@ -24,18 +24,6 @@ TMouseButton FromPeerButton(platform::MouseButton b) {
 
 }  // namespace
 
-platform::FontSpec ToFontSpec(const TFont& font) {
-  platform::FontSpec spec;
-  spec.name = font.Name();
-  spec.height = font.Height();
-  spec.bold = font.Style() & fsBold;
-  spec.italic = font.Style() & fsItalic;
-  spec.underline = font.Style() & fsUnderline;
-  spec.strikeOut = font.Style() & fsStrikeOut;
-  spec.color = ColorToRGB(font.Color());
-  return spec;
-}
-
 // ---------------------------------------------------------------------------
 // TControl
 
@@ -209,10 +197,13 @@ void TGraphicControl::Repaint() {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+  // The children's native windows live inside this one's: they go first, so no
+  // peer ever outlives the native window it was made in. The children
+  // themselves are freed later by their owner.
+  DestroyHandle();
   // Children owned elsewhere must not point back at a dead parent.
   for (TControl* c : controls_) c->parent_ = nullptr;
   controls_.clear();
-  peer_.reset();
 }
 
 void TWinControl::InsertControl(TControl* control) {

@@ -259,7 +259,4 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
 // gets the mouse there (enabled ones only) or that the pointer is over (any).
 TControl* ControlAtPoint(TWinControl* self, int x, int y, bool allowDisabled = false);
 
-// Converts a font to what the native peers need.
-platform::FontSpec ToFontSpec(const TFont& font);
-
 }  // namespace qv

@@ -1,13 +1,9 @@
 #include "toolkit/Graphic.h"
 
-#include <cxxabi.h>
-
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <typeinfo>
 
 #include "toolkit/SysUtils.h"
 
@@ -57,14 +53,7 @@ bool TGraphic::AssignTo(TGraphic&) const {
 }
 
 std::string TGraphic::GraphicClassName() const {
-  const char* mangled = typeid(*this).name();
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-  std::string name = (status == 0 && demangled != nullptr) ? demangled : mangled;
-  std::free(demangled);
-  // Messages name the class as the program knows it, without the namespace.
-  const auto colon = name.rfind("::");
-  return colon == std::string::npos ? name : name.substr(colon + 2);
+  return ClassNameOf(*this);
 }
 
 void TGraphic::AssignError(const TGraphic* source) const {

@@ -21,6 +21,22 @@ constexpr std::uint32_t LoadLe32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+// Bounds-checked reads for parsers of untrusted files: when the field does
+// not lie wholly inside `data`, `fail` is called (it throws the parser's own
+// error) and, should it return, 0 is read.
+template <typename Fail>
+std::uint16_t ReadLe16(std::span<const std::uint8_t> data, std::size_t at, Fail&& fail) {
+  if (HasBytes(data, at, 2)) return LoadLe16(data.data() + at);
+  fail();
+  return 0;
+}
+template <typename Fail>
+std::uint32_t ReadLe32(std::span<const std::uint8_t> data, std::size_t at, Fail&& fail) {
+  if (HasBytes(data, at, 4)) return LoadLe32(data.data() + at);
+  fail();
+  return 0;
+}
+
 inline void StoreLe16(std::uint8_t* p, std::uint32_t v) {
   p[0] = static_cast<std::uint8_t>(v);
   p[1] = static_cast<std::uint8_t>(v >> 8);

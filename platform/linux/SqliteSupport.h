@@ -23,7 +23,6 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
 
   bool ok() const { return rc_ == SQLITE_OK; }
-  int rc() const { return rc_; }
 
   // Latin-1 text, stored as UTF-8 so that the sqlite3 tool shows and matches it.
   Statement& Text(int index, std::string_view latin1) { return Bytes(index, platform::Latin1ToUtf8(latin1)); }

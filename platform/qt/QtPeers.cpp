@@ -22,6 +22,7 @@
 #include <QSignalBlocker>
 #include <QWindow>
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <utility>
 
@@ -532,8 +533,10 @@ class QtPeer : public IWindowPeer {
   }
 
   ~QtPeer() override {
-    if (bridge_ != nullptr) bridge_->Detach();
-    if (widget_ == nullptr) return;  // went with its parent's widget
+    // The toolkit frees a parent's peer only after its children's, so the
+    // widget is still there: it never goes with its parent's widget first.
+    assert(widget_ != nullptr && bridge_ != nullptr);
+    bridge_->Detach();
     if (DeferWidgetDeletion::Active()) {
       widget_->hide();
       widget_->deleteLater();
@@ -545,21 +548,23 @@ class QtPeer : public IWindowPeer {
   QWidget* Widget() const { return widget_.data(); }
 
   void SetBounds(int left, int top, int width, int height) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     const QPoint origin = ClientOrigin(widget_->parentWidget());
     widget_->setGeometry(left + origin.x(), top + origin.y(), std::max(0, width), std::max(0, height));
   }
 
   void SetVisible(bool visible) override {
-    if (widget_ != nullptr) widget_->setVisible(visible);
+    assert(widget_ != nullptr);
+    widget_->setVisible(visible);
   }
 
   void SetEnabled(bool enabled) override {
-    if (widget_ != nullptr) widget_->setEnabled(enabled);
+    assert(widget_ != nullptr);
+    widget_->setEnabled(enabled);
   }
 
   void Invalidate(const PeerRect& area) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     const QRect r = ToQRect(area) & widget_->rect();
     if (r.isEmpty()) return;
     bridge_->pending += r;
@@ -567,45 +572,55 @@ class QtPeer : public IWindowPeer {
   }
 
   void Update() override {
-    if (widget_ == nullptr || bridge_->pending.isEmpty()) return;
+    assert(widget_ != nullptr);
+    if (bridge_->pending.isEmpty()) return;
     const QRegion area = std::exchange(bridge_->pending, QRegion());
     widget_->repaint(area);
   }
 
   void SetFocus() override {
-    if (widget_ != nullptr) widget_->setFocus(Qt::OtherFocusReason);
+    assert(widget_ != nullptr);
+    widget_->setFocus(Qt::OtherFocusReason);
   }
 
-  bool Focused() const override { return widget_ != nullptr && widget_->hasFocus(); }
+  bool Focused() const override {
+    assert(widget_ != nullptr);
+    return widget_->hasFocus();
+  }
   bool FocusedByMouse() const override { return bridge_ != nullptr && bridge_->focusByMouse; }
 
   void SetFont(const FontSpec& font) override {
-    if (widget_ != nullptr) widget_->setFont(ToQtFont(font));
+    assert(widget_ != nullptr);
+    widget_->setFont(ToQtFont(font));
   }
 
   void SetColors(std::uint32_t background, std::uint32_t text) override;
 
   void SetHint(const std::string& latin1Hint) override {
-    if (widget_ != nullptr) widget_->setToolTip(TextToQt(latin1Hint));
+    assert(widget_ != nullptr);
+    widget_->setToolTip(TextToQt(latin1Hint));
   }
 
   void SetText(const std::string&) override {}
 
   void BringToFront() override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     widget_->raise();
     if (widget_->isWindow()) widget_->activateWindow();
   }
 
   bool PointerPos(int& x, int& y) const override {
-    if (widget_ == nullptr) return false;
+    assert(widget_ != nullptr);
     const QPoint p = widget_->mapFromGlobal(QCursor::pos());
     x = p.x();
     y = p.y();
     return true;
   }
 
-  bool IsActiveWindow() const override { return widget_ != nullptr && widget_->isActiveWindow(); }
+  bool IsActiveWindow() const override {
+    assert(widget_ != nullptr);
+    return widget_->isActiveWindow();
+  }
 
  protected:
   PeerBridge& Bridge() { return *bridge_; }
@@ -616,7 +631,7 @@ class QtPeer : public IWindowPeer {
 };
 
 void QtPeer::SetColors(std::uint32_t background, std::uint32_t text) {
-  if (widget_ == nullptr) return;
+  assert(widget_ != nullptr);
   const QColor back = ColorFromBgr(background), fore = ColorFromBgr(text);
   QPalette palette = widget_->palette();
   for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -654,20 +669,21 @@ class FormPeer final : public QtPeer {
 
   // Frame position and client size: the same thing for a frameless window.
   void SetBounds(int left, int top, int width, int height) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     Bridge().lastReportedPos = QPoint(left, top);
     widget_->move(left, top);
     widget_->resize(std::max(0, width), std::max(0, height));
   }
 
   void SetVisible(bool visible) override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     widget_->setVisible(visible);
     if (visible) ApplyShape();
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (widget_ != nullptr) widget_->setWindowTitle(TextToQt(latin1Text));
+    assert(widget_ != nullptr);
+    widget_->setWindowTitle(TextToQt(latin1Text));
   }
 
   void SetStayOnTop(bool onTop) override;
@@ -685,7 +701,7 @@ class FormPeer final : public QtPeer {
   }
 
   void ShowMinimized() override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     // A hidden form only remembers the state and shows minimised later.
     if (widget_->isVisible())
       widget_->showMinimized();
@@ -694,7 +710,7 @@ class FormPeer final : public QtPeer {
   }
 
   void ShowNormal() override {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     if (widget_->isVisible()) {
       widget_->showNormal();
       ApplyShape();
@@ -707,7 +723,7 @@ class FormPeer final : public QtPeer {
   // The window may have been rebuilt since the shape was set: give the current
   // native window the outline too, never a remembered one.
   void ApplyShape() {
-    if (widget_ == nullptr) return;
+    assert(widget_ != nullptr);
     if (!shaped_) {
       widget_->clearMask();
       if (QWindow* handle = widget_->windowHandle()) handle->setMask(QRegion());
@@ -726,7 +742,8 @@ class FormPeer final : public QtPeer {
 };
 
 void FormPeer::SetStayOnTop(bool onTop) {
-  if (widget_ == nullptr || widget_->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
+  assert(widget_ != nullptr);
+  if (widget_->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
   const bool wasVisible = widget_->isVisible();
   const bool wasMinimized = widget_->isMinimized();
   const QPoint pos = widget_->pos();
@@ -757,19 +774,21 @@ class EditPeer final : public QtPeer {
   void SetText(const std::string& latin1Text) override {
     const QString text = TextToQt(latin1Text);
     // The model hands back what the user just typed: keep the cursor where it is.
-    if (edit_ != nullptr && edit_->text() != text) {
+    assert(edit_ != nullptr);
+    if (edit_->text() != text) {
       edit_->setText(text);
       // A text set by the program shows from its beginning, as native edits do.
       if (!edit_->hasFocus()) edit_->setCursorPosition(0);
     }
   }
   void SetReadOnly(bool readOnly) override {
-    if (edit_ != nullptr) edit_->setReadOnly(readOnly);
+    assert(edit_ != nullptr);
+    edit_->setReadOnly(readOnly);
   }
   void SetMaxLength(int length) override {
     // 0 is "no limit", the largest length the Windows edit control accepts.
     constexpr int kUnlimited = 0x7FFFFFFE;
-    if (edit_ == nullptr) return;
+    assert(edit_ != nullptr);
     // Qt sets the text again for a new limit, which moves the cursor to its end
     // and would show a long path from its end.
     const int cursor = edit_->cursorPosition();
@@ -777,11 +796,12 @@ class EditPeer final : public QtPeer {
     edit_->setCursorPosition(std::min(cursor, static_cast<int>(edit_->text().size())));
   }
   void SetTextMargins(int left, int top, int right, int bottom) override {
-    if (edit_ != nullptr)
-      edit_->setTextMargins(std::max(0, left), std::max(0, top), std::max(0, right), std::max(0, bottom));
+    assert(edit_ != nullptr);
+    edit_->setTextMargins(std::max(0, left), std::max(0, top), std::max(0, right), std::max(0, bottom));
   }
   void SelectAll() override {
-    if (edit_ != nullptr) edit_->selectAll();
+    assert(edit_ != nullptr);
+    edit_->selectAll();
   }
 
  private:
@@ -816,22 +836,23 @@ class ListBoxPeer final : public QtPeer {
 
   // The toolkit's changes are never reported back as the user's.
   void ListAdd(const std::string& line) override {
-    if (list_ == nullptr) return;
+    assert(list_ != nullptr);
     const QSignalBlocker quiet(list_);
     list_->addItem(TextToQt(line));
   }
   void ListDelete(int index) override {
-    if (list_ == nullptr || index < 0 || index >= list_->count()) return;
+    assert(list_ != nullptr);
+    if (index < 0 || index >= list_->count()) return;
     const QSignalBlocker quiet(list_);
     delete list_->takeItem(index);
   }
   void ListClear() override {
-    if (list_ == nullptr) return;
+    assert(list_ != nullptr);
     const QSignalBlocker quiet(list_);
     list_->clear();
   }
   void ListSetItemIndex(int index) override {
-    if (list_ == nullptr) return;
+    assert(list_ != nullptr);
     const QSignalBlocker quiet(list_);
     if (index < 0 || index >= list_->count()) {
       list_->clearSelection();
@@ -860,10 +881,11 @@ class CheckBoxPeer final : public QtPeer {
   }
 
   void SetText(const std::string& latin1Text) override {
-    if (box_ != nullptr) box_->setText(TextToQt(latin1Text));
+    assert(box_ != nullptr);
+    box_->setText(TextToQt(latin1Text));
   }
   void SetChecked(bool checked) override {
-    if (box_ == nullptr) return;
+    assert(box_ != nullptr);
     const QSignalBlocker quiet(box_);
     box_->setChecked(checked);
   }

@@ -1,9 +1,17 @@
 // Controls as models: change and click events fire exactly when a value
 // changes, the mouse reaches the windowless control under it, lists refuse
 // lines beyond their capacity.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/Services.h"
+#include "platform/WindowSystem.h"
+#include "platform/fake/NullWindowPeer.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
 #include "toolkit/StdCtrls.h"
@@ -146,6 +154,77 @@ TEST(FormTest, StyleChangeDropsTheOutline) {
   form.SetShape({Rect(0, 0, 10, 10)});
   form.SetFormStyle(TFormStyle::fsStayOnTop);
   EXPECT_FALSE(form.HasShape());
+}
+
+// Peers that say when they go, and whether the peer they were made in was
+// still there: a native child window dies with its parent's.
+class LifetimeWindowSystem : public platform::IWindowSystem {
+ public:
+  class Peer : public platform::fake::NullWindowPeer {
+   public:
+    Peer(LifetimeWindowSystem& system, Peer* parent, std::string name)
+        : system_(system), parent_(parent), name_(std::move(name)) {
+      system_.alive_.push_back(this);
+    }
+    ~Peer() override {
+      if (parent_ != nullptr && std::count(system_.alive_.begin(), system_.alive_.end(), parent_) == 0)
+        system_.orphans.push_back(name_);
+      std::erase(system_.alive_, this);
+      system_.gone.push_back(name_);
+    }
+
+   private:
+    LifetimeWindowSystem& system_;
+    Peer* parent_;
+    std::string name_;
+  };
+
+  // Peers are named from `names` in the order they are made.
+  std::unique_ptr<platform::IWindowPeer> CreatePeer(platform::PeerKind, platform::IWindowPeer* parent,
+                                                    platform::IPeerEvents*) override {
+    return std::make_unique<Peer>(*this, static_cast<Peer*>(parent), names.at(made_++));
+  }
+  int ScreenWidth() const override { return 800; }
+  int ScreenHeight() const override { return 600; }
+  void SetApplicationTitle(const std::string&) override {}
+  int PopupMenu(platform::IWindowPeer*, int, int, const std::vector<platform::MenuEntry>&) override {
+    return -1;
+  }
+
+  std::vector<std::string> names;
+  std::vector<std::string> gone;     // names of the peers, in the order they went
+  std::vector<std::string> orphans;  // peers that went after the peer they were made in
+
+ private:
+  std::vector<Peer*> alive_;
+  std::size_t made_ = 0;
+};
+
+TEST(WinControlTest, ChildrensNativeWindowsGoBeforeTheirParentsWhoeverOwnsThem) {
+  LifetimeWindowSystem windows;
+  // A form's peer comes first, then its children's, each with its own children.
+  windows.names = {"form", "panel", "edit", "box"};
+  platform::Current().windows = &windows;
+  {
+    // Owned by the form, so freed only after the form's own destructor ran.
+    auto form = std::make_unique<TWinControl>(nullptr);
+    auto* panel = new TPanel(form.get());
+    panel->SetParent(form.get());
+    auto* edit = new TEdit(form.get());
+    edit->SetParent(panel);
+    // Owned elsewhere, and outliving its parent.
+    TCheckBox box(nullptr);
+    box.SetParent(form.get());
+    form->HandleNeeded();
+    ASSERT_NE(edit->Peer(), nullptr);
+    form.reset();
+    EXPECT_EQ(box.Parent(), nullptr);
+    EXPECT_EQ(box.Peer(), nullptr);
+  }
+  platform::Current().windows = nullptr;
+  EXPECT_THAT(windows.orphans, ::testing::IsEmpty());
+  EXPECT_THAT(windows.gone, ::testing::UnorderedElementsAre("form", "panel", "edit", "box"));
+  EXPECT_EQ(windows.gone.back(), "form");
 }
 
 }  // namespace
