@@ -101,12 +101,15 @@ std::string UsageText(const std::string& program) {
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "      --autostart on|off  start Quorvane at login (on) or no more (off), then exit\n"
+         "      --report [...]      write a connection report from the history and exit\n"
+         "                          (--report --help tells its options)\n"
          "\n"
          "The GUI toolkit's options are accepted too, for instance -platform xcb, -display :1,\n"
          "-style Fusion. Only one Quorvane runs per user and display: a second start brings\n"
          "the running window to the front and exits.\n"
          "\n"
          "Environment: QUORVANE_REGISTRY (settings file), QUORVANE_LOG (log file),\n"
+         "QUORVANE_HISTORY (history file, or off),\n"
          "XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR, DISPLAY, QT_QPA_PLATFORM.\n"
          "Exit status: 0 on success or when already running, 1 on failure, 2 on a usage error.\n";
 }

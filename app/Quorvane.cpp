@@ -25,6 +25,8 @@ std::string ProgramName(const char* argv0) {
 
 int main(int argc, char** argv) {
   using namespace qv;
+  // The report reads the history file and needs no display.
+  if (argc > 1 && std::string(argv[1]) == "--report") return RunReportCommand({argv + 2, argv + argc});
   // The options of our own answer at once, without a display: package scripts
   // and terminals call them.
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));

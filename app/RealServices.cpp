@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
+#include "history/ReportCommand.h"
 #include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/FreetypeFontEngine.h"
+#include "platform/linux/LinuxClock.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxIcmp.h"
 #include "platform/linux/LinuxLauncher.h"
@@ -16,6 +20,7 @@
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxThreads.h"
+#include "platform/linux/SqliteHistoryStore.h"
 #include "platform/linux/SqliteRegistryStore.h"
 #include "platform/linux/X11DesktopWindows.h"
 #include "platform/linux/XdgWebBrowser.h"
@@ -41,6 +46,10 @@ class RecordingDialogs final : public platform::IDialogs {
   bool OpenFile(const platform::FileDialogRequest& request, std::string& chosen) override {
     return inner_.OpenFile(request, chosen);
   }
+  bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                    std::string& chosen) override {
+    return inner_.ChooseFolder(title, initialDirectory, chosen);
+  }
   void Beep() override { inner_.Beep(); }
 
  private:
@@ -65,6 +74,8 @@ struct RealServices::Backends {
   platform::LinuxThreads threads;
   platform::X11DesktopWindows desktop;
   platform::LinuxLauncher launcher;
+  platform::LinuxClock clock;
+  platform::SqliteHistoryStore history{platform::SqliteHistoryStore::DefaultPath()};
   // After the Qt backend: the resolver posts to its loop and must go first.
   platform::LinuxResolver resolver;
   std::unique_ptr<RecordingDialogs> recording;
@@ -93,6 +104,9 @@ RealServices::RealServices(int& argc, char** argv) : backends_(std::make_unique<
   services.threads = &b.threads;
   services.desktop = &b.desktop;
   services.launcher = &b.launcher;
+  services.clock = &b.clock;
+  // QUORVANE_HISTORY=off: nothing is recorded.
+  if (platform::SqliteHistoryStore::EnabledByEnvironment()) services.history = &b.history;
 }
 
 RealServices::~RealServices() {
@@ -185,6 +199,20 @@ int SetAutostart(bool on) {
   std::printf(on ? "Quorvane starts at login: %s\n" : "Quorvane no longer starts at login (%s removed).\n",
               path.c_str());
   return 0;
+}
+
+int RunReportCommand(const std::vector<std::string>& args) {
+  // The chart's text is drawn with the system's fonts, without a display.
+  platform::FreetypeFontEngine fonts;
+  platform::FontSpec chartFont;
+  chartFont.name = "DejaVu Sans";
+  if (fonts.Finds(chartFont)) platform::Current().fonts = &fonts;
+  platform::LinuxClock clock;
+  platform::SqliteHistoryStore store(platform::SqliteHistoryStore::DefaultPath());
+  const int status = history::RunReport(
+      args, clock.Now().wallMs, store, [&] { return store.OpenForReading(); }, std::cout, std::cerr);
+  platform::Current().fonts = nullptr;
+  return status;
 }
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "toolkit/Bitmap.h"
@@ -54,5 +55,9 @@ class RealServices {
   struct Backends;
   std::unique_ptr<Backends> backends_;
 };
+
+// `quorvane --report ...` (the arguments after --report): reads the history
+// file and writes the report; needs no display. Returns the exit status.
+int RunReportCommand(const std::vector<std::string>& args);
 
 }  // namespace qv

@@ -101,6 +101,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   if (platform::Current().locale != nullptr) formats_ = platform::Current().locale->Formats();
   CreateLayout();
   DoCreate();
+  StartHistory();
 }
 
 TForm1::~TForm1() {

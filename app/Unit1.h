@@ -34,6 +34,9 @@ class TGoToWeb;
 class TNorvikEasyThread;
 class TEasyThreadThread;
 class TPing;
+namespace history {
+class Recorder;
+}
 
 class TForm1 : public TForm {
  public:
@@ -123,6 +126,19 @@ class TForm1 : public TForm {
   void RenewOutline();
   // Bytes of the watched log that the next change need not read again.
   std::int64_t WatchedLogBytesKnown() const { return logReader_->Resumable(); }
+
+  // --- connection history (Unit1History.cpp) -----------------------------------
+  // Starts recording when the platform keeps a history; the scope and the
+  // lamp then show the last hour and day as their hint.
+  void StartHistory();
+  // Each records one event; nothing without a history. GUI thread.
+  void HistoryEcho(const std::string& destination, bool reply, std::uint32_t status,
+                   std::uint32_t roundTripMs);
+  void HistoryStart(bool automatic, const std::string& command, unsigned result);
+  void HistoryLogChange(const std::string& path);
+  void ConnectionReport1Click(TObject* Sender);  // "Connection report..."
+  std::shared_ptr<history::Recorder> History;    // null: history off
+  TTimer* HistoryHintTimer = nullptr;
 
   // --- components, in form order ----------------------------------------------
   TKZTransImage* KZTransImage1 = nullptr;
@@ -227,7 +243,7 @@ class TForm1 : public TForm {
   void WatchLogFile();      // the watch timer's log-file half
   void WatchApplication();  // the watch timer's application half
   // Starts the watched program; false when the system refused.
-  bool StartWatchedProgram(const std::string& command);
+  bool StartWatchedProgram(const std::string& command, bool automatic);
   void OpenSysLog();  // start-up step 2
   // The small and bonus views: `picture` shown in the screen's lower left corner.
   void ShowCompactView(TImage* picture);

@@ -64,7 +64,7 @@ void TForm1::WatchApplication() {
   systemtray->RestoreFromTray();  // the user should see what happens
   const std::string command = Edit1->Text();
   Application->ProcessMessages();
-  if (StartWatchedProgram(command)) LogEvent("Automatic restart of " + command + "successfull");
+  if (StartWatchedProgram(command, true)) LogEvent("Automatic restart of " + command + "successfull");
   Timer1->SetInterval(IntervalMs(*SpinEdit1));
   Application->ProcessMessages();
 }
@@ -74,14 +74,15 @@ void TForm1::Label4DblClick(TObject*) {
   const std::string command = Edit1->Text();
   LogEvent("Manual start of " + command);
   Application->ProcessMessages();
-  StartWatchedProgram(command);
+  StartWatchedProgram(command, false);
   Application->ProcessMessages();
 }
 
-bool TForm1::StartWatchedProgram(const std::string& command) {
+bool TForm1::StartWatchedProgram(const std::string& command, bool automatic) {
   // The whole command line is handed on: a cut one would start another program.
   platform::IProcessLauncher* launcher = platform::Current().launcher;
   const unsigned result = launcher != nullptr ? launcher->Execute(command) : platform::kLaunchFileNotFound;
+  HistoryStart(automatic, command, result);
   if (result >= 32) return true;
   Label1->SetCaption(Edit2->Text() + " start failed - check your settings");
   return false;

@@ -81,6 +81,7 @@ void TForm1::NorvikEasyThread1Exec(TObject*, TEasyThreadThread* thread) {
       LogEvent(kLost);
       Connected = false;
       Panel14Click(this);
+      HistoryEcho(address, false, openError, 0);
     });
     return;
   }
@@ -120,6 +121,7 @@ void TForm1::NorvikEasyThread1Exec(TObject*, TEasyThreadThread* thread) {
       Connected = false;
     }
     Label16->SetCaption(IntToStr(reply.roundTripMs) + " ms");
+    HistoryEcho(address, reply.replies != 0, reply.status, reply.roundTripMs);
   });
   icmp->CloseHandle(handle);
 }

@@ -450,6 +450,9 @@ void TForm1::CreateLayout() {
   item(PopupMenu2, "MoreBonus1", "More Bonus", [this](TObject* s) { Image2Click(s); });
   item(PopupMenu2, "N2", "-", nullptr);
   item(PopupMenu2, "Exit1", "Exit", [this](TObject* s) { ExplorerButton1Click(s); });
+  item(PopupMenu2, "N4", "-", nullptr);
+  item(PopupMenu2, "ConnectionReport1", "Connection report...",
+       [this](TObject* s) { ConnectionReport1Click(s); });
   item(PopupMenu1, "Restore2", "Restore", [this](TObject* s) { KZTransImage1DblClick(s); });
   item(PopupMenu1, "N3", "-", nullptr);
   item(PopupMenu1, "Exit2", "Exit", nullptr);

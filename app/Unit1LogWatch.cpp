@@ -23,6 +23,7 @@ void TForm1::WatchLogFile() {
       if (ok && size.value != WatchedLogSize) {
         PlaySoundFile(Edit4->Text());
         LogEvent("$$$ The monitored application has written new content to the monitor file");
+        HistoryLogChange(path);
         LogLineReader::Result read = logReader_->Read(*files, file);
         ok = read.Ok();
         if (ok && read.newest) {

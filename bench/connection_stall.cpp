@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -43,14 +44,19 @@ int main(int argc, char** argv) {
   form->NorvikEasyThread1->ThreadEnd = [&](TObject*) { ++cycles; };
 
   platform::IEventLoop* loop = platform::Current().loop;
-  std::vector<std::int64_t> lateness;
+  std::vector<std::int64_t> lateness, latenessUs;
   std::int64_t last = loop->NowMs();
+  auto lastTick = std::chrono::steady_clock::now();
   TTimer probe(nullptr);
   probe.SetInterval(10);
   probe.SetOnTimer([&](TObject*) {
     const std::int64_t now = loop->NowMs();
     lateness.push_back(std::max<std::int64_t>(0, now - last - 10));
     last = now;
+    const auto tick = std::chrono::steady_clock::now();
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(tick - lastTick).count();
+    latenessUs.push_back(std::max<std::int64_t>(0, us - 10'000));
+    lastTick = tick;
   });
   TTimer end(nullptr);
   end.SetInterval(static_cast<unsigned>(seconds) * 1000u);
@@ -70,6 +76,15 @@ int main(int argc, char** argv) {
   std::printf("timer lateness: median %lld ms, p99 %lld ms, max %lld ms\n", static_cast<long long>(at(0.5)),
               static_cast<long long>(at(0.99)),
               static_cast<long long>(lateness.empty() ? 0 : lateness.back()));
+  std::sort(latenessUs.begin(), latenessUs.end());
+  const auto atUs = [&](double q) {
+    return latenessUs.empty()
+               ? 0
+               : latenessUs[static_cast<size_t>(q * static_cast<double>(latenessUs.size() - 1))];
+  };
+  std::printf("lateness in us: median %lld, p99 %lld, max %lld\n", static_cast<long long>(atUs(0.5)),
+              static_cast<long long>(atUs(0.99)),
+              static_cast<long long>(latenessUs.empty() ? 0 : latenessUs.back()));
   std::printf("process CPU %.0f ms in all (%.2f %% of one core)\n", cpuMs, cpuMs / (seconds * 10.0));
   form.reset();
   return 0;

@@ -23,6 +23,15 @@ class IDialogs {
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
   // Shows a modal file-open dialog; returns true and sets `chosen` when a file was chosen.
   virtual bool OpenFile(const FileDialogRequest& request, std::string& chosen) = 0;
+  // Shows a modal folder chooser starting in `initialDirectory`; returns true
+  // and sets `chosen` when a folder was chosen. Without one, nothing is chosen.
+  virtual bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                            std::string& chosen) {
+    (void)title;
+    (void)initialDirectory;
+    (void)chosen;
+    return false;
+  }
   // The platform's default alert sound.
   virtual void Beep() = 0;
 };

@@ -21,6 +21,8 @@ class IClipboard;
 class IDesktopWindows;
 class IProcessLauncher;
 class ITray;
+class IClock;
+class IHistoryStore;
 
 struct Services {
   IEventLoop* loop = nullptr;
@@ -39,6 +41,8 @@ struct Services {
   IDesktopWindows* desktop = nullptr;    // null: no other windows are known
   IProcessLauncher* launcher = nullptr;  // null: no program can be started
   ITray* tray = nullptr;                 // null: no notification area
+  IClock* clock = nullptr;               // null: no connection history
+  IHistoryStore* history = nullptr;      // null: the history is switched off
 };
 
 // The process-wide wiring. Set once by the program entry or a test fixture.

@@ -10,13 +10,13 @@
 set -euo pipefail
 
 # The echo falls back on the ping program where ICMP sockets are not allowed.
-runtime=(fonts-liberation2 iputils-ping)
+runtime=(fonts-liberation2 fonts-dejavu-core iputils-ping)
 build=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libpng-dev libcanberra-dev
-  libxcb1-dev)
+  libxcb1-dev libfreetype-dev libfontconfig-dev)
 display=(xvfb xauth)
 test=(libgtest-dev libgmock-dev libbenchmark-dev xdotool x11-apps x11-utils openbox imagemagick locales
   clang-format sqlite3 libgif-dev xclip clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev
-  libxcb-xtest0-dev)
+  libxcb-xtest0-dev iproute2)
 
 groups=("$@")
 ((${#groups[@]})) || groups=(runtime build display test)

@@ -124,7 +124,21 @@ void TControl::SetText(const std::string& text) {
 }
 
 void TControl::SetHint(std::string hint) {
+  if (hint == hint_) return;
   hint_ = std::move(hint);
+  if (auto* self = dynamic_cast<TWinControl*>(this); self != nullptr)
+    self->UpdatePeerHint();
+  else if (parent_ != nullptr)
+    parent_->UpdatePeerHint();
+}
+
+void TControl::SetShowHint(bool v) {
+  if (v == showHint_) return;
+  showHint_ = v;
+  if (auto* self = dynamic_cast<TWinControl*>(this); self != nullptr)
+    self->UpdatePeerHint();
+  else if (parent_ != nullptr)
+    parent_->UpdatePeerHint();
 }
 
 void TControl::Invalidate() {}
@@ -392,6 +406,14 @@ void TWinControl::ForgetMouseOver() {
   if (mouseOver_ != nullptr && mouseOver_ != this && !overUntold_) mouseOver_->MouseLeave();
   mouseOver_ = nullptr;
   overUntold_ = false;
+  UpdatePeerHint();
+}
+
+void TWinControl::UpdatePeerHint() {
+  if (peer_ == nullptr) return;
+  const TControl* source =
+      mouseOver_ != nullptr && mouseOver_ != this && mouseOver_->ShowHint() ? mouseOver_ : this;
+  peer_->SetHint(source->ShowHint() ? source->Hint() : std::string());
 }
 
 TControl* ControlAtPoint(TWinControl* self, int x, int y, bool allowDisabled) {
@@ -437,6 +459,7 @@ void TWinControl::PeerMouse(const platform::MouseEvent& e) {
           else
             overUntold_ = true;  // told when the capture ends
         }
+        UpdatePeerHint();
       }
     }
     const TPoint origin = target == this ? Point(0, 0) : Point(target->Left(), target->Top());

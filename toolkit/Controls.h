@@ -85,9 +85,10 @@ class TControl : public TComponent {
   void SetCaption(const std::string& caption) { SetText(caption); }
 
   const std::string& Hint() const { return hint_; }
+  // A windowless control's hint shows while the pointer is over it.
   void SetHint(std::string hint);
   bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool v) { showHint_ = v; }
+  void SetShowHint(bool v);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
   int Cursor() const { return cursor_; }
@@ -214,6 +215,9 @@ class TWinControl : public TControl, protected platform::IPeerEvents {
   void AlignControls();
   // The pointer is no longer over any windowless child of this control.
   void ForgetMouseOver();
+  // The peer shows the hint of the windowless child under the pointer when
+  // it has one to show, else its own.
+  void UpdatePeerHint();
 
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);

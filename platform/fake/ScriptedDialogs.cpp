@@ -21,6 +21,16 @@ bool ScriptedDialogs::OpenFile(const FileDialogRequest& request, std::string& ch
   return true;
 }
 
+bool ScriptedDialogs::ChooseFolder(const std::string& title, const std::string&, std::string& chosen) {
+  folderTitles.push_back(title);
+  if (folders.empty()) return false;
+  std::string next = std::move(folders.front());
+  folders.pop_front();
+  if (next.empty()) return false;
+  chosen = std::move(next);
+  return true;
+}
+
 std::vector<std::string> ScriptedDialogs::Texts() const {
   std::vector<std::string> out;
   for (const auto& s : shown) out.push_back(s.text);

@@ -19,6 +19,8 @@ class ScriptedDialogs : public IDialogs {
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;
+  bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                    std::string& chosen) override;
   void Beep() override { ++beeps; }
 
   // Answers for the next message boxes, in order; when none is queued the box answers OK.
@@ -27,6 +29,9 @@ class ScriptedDialogs : public IDialogs {
   std::deque<std::string> files;
   // Called while a file dialog is up, before it answers: what the screen shows then.
   std::function<void(const FileDialogRequest&)> whileFileDialogOpen;
+  // Folders for the next folder choosers; an empty entry (or none) means cancelled.
+  std::deque<std::string> folders;
+  std::vector<std::string> folderTitles;
 
   std::vector<Shown> shown;
   std::vector<FileDialogRequest> fileRequests;

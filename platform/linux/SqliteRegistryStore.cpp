@@ -1,25 +1,20 @@
 #include "platform/linux/SqliteRegistryStore.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
+
+#include "platform/linux/SqliteSupport.h"
 
 namespace qv::platform {
 
 namespace {
 
-constexpr mode_t kFileMode = 0600;
-constexpr mode_t kDirectoryMode = 0700;
-constexpr mode_t kAnyWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
-constexpr int kBusyTimeoutMs = 5000;
+using sqlite::Statement;
 
 // Keys are stored by their full path below the hive; a key "exists" when its
 // own row or a row below it does, so an administrator who seeds one deep key
@@ -44,21 +39,6 @@ CREATE VIEW registry AS
   FROM key_values v JOIN keys k ON k.id = v.key_id;
 )sql";
 
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
 RegStatus StatusOf(int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
@@ -78,77 +58,6 @@ RegStatus StatusOf(int rc) {
     case SQLITE_RANGE: return kErrorInvalidParameter;
     default: return kErrorRegistryIoFailed;
   }
-}
-
-// One prepared statement; finalised when it goes out of scope.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  bool ok() const { return rc_ == SQLITE_OK; }
-
-  Statement& Text(int index, std::string_view latin1) {
-    if (ok()) {
-      const std::string utf8 = Latin1ToUtf8(latin1);
-      rc_ = sqlite3_bind_text(stmt_, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-    }
-    return *this;
-  }
-  Statement& Int(int index, sqlite3_int64 value) {
-    if (ok()) rc_ = sqlite3_bind_int64(stmt_, index, value);
-    return *this;
-  }
-  Statement& Blob(int index, const std::vector<std::uint8_t>& data) {
-    if (!ok()) return *this;
-    // A null pointer would bind SQL NULL; an empty value is an empty blob.
-    rc_ = data.empty()
-              ? sqlite3_bind_zeroblob(stmt_, index, 0)
-              : sqlite3_bind_blob(stmt_, index, data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  // SQLITE_ROW, SQLITE_DONE or an error code.
-  int Step() { return ok() ? sqlite3_step(stmt_) : rc_; }
-  // Runs a statement that returns no rows: SQLITE_OK or an error code.
-  int Run() {
-    const int rc = Step();
-    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
-  }
-  sqlite3_int64 ColumnInt(int column) { return sqlite3_column_int64(stmt_, column); }
-  std::string ColumnText(int column) {
-    const auto* text = sqlite3_column_text(stmt_, column);
-    return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
-  }
-  std::vector<std::uint8_t> ColumnBlob(int column) {
-    const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
-    const int size = sqlite3_column_bytes(stmt_, column);
-    return bytes == nullptr ? std::vector<std::uint8_t>() : std::vector<std::uint8_t>(bytes, bytes + size);
-  }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-  int rc_ = SQLITE_OK;
-};
-
-std::string ErrnoText(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
-}
-
-// Creates the directories above `file` that are missing, each with mode 0700.
-std::string MakeParentDirectories(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  if (slash == std::string::npos || slash == 0) return {};
-  const std::string dir = file.substr(0, slash);
-  struct stat st {};
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? std::string() : dir + " is not a directory";
-  if (std::string error = MakeParentDirectories(dir); !error.empty()) return error;
-  if (mkdir(dir.c_str(), kDirectoryMode) != 0 && errno != EEXIST)
-    return ErrnoText("cannot create directory", dir);
-  // The mode passed to mkdir is narrowed by the umask; settings are private.
-  chmod(dir.c_str(), kDirectoryMode);
-  return {};
 }
 
 std::string JoinPath(const std::string& base, const std::string& sub) {
@@ -199,52 +108,19 @@ std::string SqliteRegistryStore::Open() {
 
 std::string SqliteRegistryStore::OpenFile() {
   if (path_.empty()) return "no home directory to keep it in";
-  if (std::string error = MakeParentDirectories(path_); !error.empty()) return error;
-  // Created here rather than by SQLite, which would give it mode 0644.
-  const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
-  if (fd >= 0) {
-    fchmod(fd, kFileMode);
-    close(fd);
-  } else if (errno != EEXIST) {
-    return ErrnoText("cannot create", path_);
-  }
-  struct stat st {};
-  if (stat(path_.c_str(), &st) != 0) return std::strerror(errno);
-  if (!S_ISREG(st.st_mode)) return "not a regular file";
-  read_only_ = (st.st_mode & kAnyWriteBits) == 0 || access(path_.c_str(), W_OK) != 0;
-
-  const int flags = read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+  if (std::string error = sqlite::MakeParentDirectories(path_); !error.empty()) return error;
+  if (std::string error = sqlite::CreatePrivateFile(path_); !error.empty()) return error;
+  read_only_ = sqlite::ReadOnlyFile(path_);
+  const int rc = sqlite::OpenDatabase(path_, read_only_, &db_);
   if (rc != SQLITE_OK) return db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-  sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-  // The file may come from elsewhere: let nothing in it run code of its own.
-  sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-  sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   return {};
 }
 
 std::string SqliteRegistryStore::PrepareSchema() {
-  // Reading the header is the first access: a file that is not a database
-  // fails here, before anything could be written to it.
-  Statement id(db_, "PRAGMA application_id");
-  if (id.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  const sqlite3_int64 application = id.ColumnInt(0);
-  Statement count(db_, "SELECT count(*) FROM sqlite_schema");
-  if (count.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  const bool empty = count.ColumnInt(0) == 0;
-  if (application != kApplicationId && !(application == 0 && empty))
-    return "the file is a database of another kind";
-
-  Statement check(db_, "PRAGMA quick_check");
-  if (check.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-  if (const std::string verdict = check.ColumnText(0); verdict != "ok") return verdict;
-
-  if (!empty) {
-    Statement version(db_, "PRAGMA user_version");
-    if (version.Step() != SQLITE_ROW) return sqlite3_errmsg(db_);
-    if (version.ColumnInt(0) > kFormatVersion) return "it was written by a newer version";
-  }
+  bool empty = false;
+  if (std::string error = sqlite::CheckOwnDatabase(db_, kApplicationId, kFormatVersion, &empty);
+      !error.empty())
+    return error;
   if (read_only_) {
     has_schema_ = !empty;
     return {};
@@ -329,8 +205,7 @@ int SqliteRegistryStore::Exists(const KeyRef& ref) {
 bool SqliteRegistryStore::WriteAllowed() const {
   // Checked at every write, so that a file made read-only while the program
   // runs is refused from then on, root included.
-  struct stat st {};
-  return !read_only_ && has_schema_ && stat(path_.c_str(), &st) == 0 && (st.st_mode & kAnyWriteBits) != 0;
+  return !read_only_ && has_schema_ && !sqlite::ReadOnlyFile(path_);
 }
 
 template <typename Body>

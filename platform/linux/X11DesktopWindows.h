@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/DesktopWindows.h"
+#include "platform/Latin1.h"
 
 namespace qv::platform {
 
@@ -41,8 +42,6 @@ class X11DesktopWindows final : public IDesktopWindows {
   std::string problem_;
 };
 
-// Latin-1 (an X STRING property) as UTF-8.
-std::string Latin1ToUtf8(std::string_view latin1);
 // `text` cut to at most `limit` bytes without splitting a UTF-8 sequence.
 std::string_view CutAtCharacter(std::string_view text, std::size_t limit);
 

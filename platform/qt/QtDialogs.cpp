@@ -164,6 +164,24 @@ bool QtDialogs::OpenFile(const FileDialogRequest& request, std::string& chosen) 
   return true;
 }
 
+bool QtDialogs::ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                             std::string& chosen) {
+  QFileDialog dialog(DialogOwner(), QString::fromLatin1(title), QFile::decodeName(initialDirectory.c_str()));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  int accepted = 0;
+  {
+    const DeferWidgetDeletion keepWidgets;
+    accepted = dialog.exec();
+  }
+  if (accepted != QDialog::Accepted) return false;
+  const QStringList folders = dialog.selectedFiles();
+  if (folders.isEmpty()) return false;
+  chosen = QFile::encodeName(folders.first()).toStdString();
+  return true;
+}
+
 void QtDialogs::Beep() {
   QApplication::beep();
 }

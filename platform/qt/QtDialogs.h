@@ -14,6 +14,8 @@ class QtDialogs final : public IDialogs {
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   // Paths are file-system bytes (not Latin-1 text), so every existing file can be chosen.
   bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;
+  bool ChooseFolder(const std::string& title, const std::string& initialDirectory,
+                    std::string& chosen) override;
   void Beep() override;
 };
 

@@ -68,7 +68,9 @@ TEST_F(WindowTest, DraggingWithAnyButtonKeepsThePressedPointUnderThePointer) {
   ASSERT_EQ(windows.menus.size(), 1u);
   std::vector<std::string> captions;
   for (const auto& entry : windows.menus[0].entries) captions.push_back(entry.caption);
-  EXPECT_EQ(captions, (std::vector<std::string>{"Restore", "Send to Tray", "-", "More Bonus", "-", "Exit"}));
+  // The described items, then the connection report after a separator.
+  EXPECT_EQ(captions, (std::vector<std::string>{"Restore", "Send to Tray", "-", "More Bonus", "-", "Exit",
+                                                "-", "Connection report..."}));
 }
 
 TEST_F(WindowTest, TheFullViewReturnsToItsSavedPlaceAtTheNextRelease) {
