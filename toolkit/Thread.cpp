@@ -38,9 +38,14 @@ struct TThread::Shared {
   platform::IThreads* threads = nullptr;
 };
 
-TThread::TThread() : shared_(std::make_shared<Shared>()) {}
+TThread::TThread() : shared_(std::make_shared<Shared>()) {
+  ++alive_;
+}
 
 TThread::~TThread() {
+  struct Gone {
+    ~Gone() { --alive_; }
+  } gone;
   if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) {
     // Freeing itself at the end of its own run.

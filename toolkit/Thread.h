@@ -60,6 +60,10 @@ class TThread : public TObject {
 
   // The priority value the platform layer is given for `priority`.
   static int PlatformPriority(TThreadPriority priority);
+  // Thread objects alive in the process: a thread that frees itself counts
+  // until its destructor has ended, so a count of 0 means no body is left
+  // running, not even the end of one (tests wait for it before tearing down).
+  static int Alive() { return alive_.load(); }
 
   // Runs `method` on the GUI thread and waits for it; an exception it raises
   // is raised again here. On the GUI thread itself it runs at once. Raises
@@ -84,6 +88,7 @@ class TThread : public TObject {
   void Run();
   int WaitForEnd();
 
+  static inline std::atomic<int> alive_{0};
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
   std::atomic<std::thread::id> threadId_{};

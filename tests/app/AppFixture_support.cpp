@@ -1,7 +1,10 @@
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "AppFixture.h"
 #include "platform/Services.h"
+#include "toolkit/Thread.h"
 #include "worker/easythrd.h"
 
 namespace qv::testing {
@@ -76,6 +79,11 @@ std::optional<std::string> AppFixture::StoredString(const std::string& name) {
 void AppFixture::FinishCycle() {
   for (int i = 0; i < 500 && form->NorvikEasyThread1->Active(); ++i) loop.WaitForPosts(10);
   ASSERT_FALSE(form->NorvikEasyThread1->Active()) << "the echo cycle did not end";
+  // The worker frees itself after its last step on the GUI thread: nothing of
+  // it may still run when the test goes on and tears the window down.
+  for (int i = 0; i < 500 && TThread::Alive() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(TThread::Alive(), 0) << "the echo worker did not go";
 }
 
 std::vector<std::string> AppFixture::ListLines() const {
