@@ -37,6 +37,17 @@ FakeFileSystem::OpenFile* FakeFileSystem::Find(const FileHandle& file) {
   return it == open_.end() ? nullptr : &it->second;
 }
 
+FakeFileSystem::OpenFile* FakeFileSystem::Begin(FileCall call, const FileHandle& file, const char* what,
+                                                FileStatus* status) {
+  if (auto failed = Intercept(call)) {
+    *status = *failed;
+    return nullptr;
+  }
+  OpenFile* open = Find(file);
+  if (open == nullptr) *status = Failure(EBADF, what);
+  return open;
+}
+
 std::shared_ptr<FakeFileSystem::Node> FakeFileSystem::NewNode() {
   auto node = std::make_shared<Node>();
   node->serial = nextSerial_++;
@@ -125,15 +136,9 @@ FileStatus FakeFileSystem::Write(const FileHandle& file, std::string_view bytes)
 FileResult<std::size_t> FakeFileSystem::Read(const FileHandle& file, std::span<char> buffer) {
   std::lock_guard lock(mutex_);
   FileResult<std::size_t> result;
-  if (auto failed = Intercept(FileCall::kRead)) {
-    result.status = *failed;
-    return result;
-  }
-  OpenFile* open = Find(file);
-  if (open == nullptr || !open->canRead) {
-    result.status = Failure(EBADF, "read");
-    return result;
-  }
+  OpenFile* open = Begin(FileCall::kRead, file, "read", &result.status);
+  if (open != nullptr && !open->canRead) result.status = Failure(EBADF, "read");
+  if (open == nullptr || !open->canRead) return result;
   const std::string& data = open->node->data;
   const auto position = static_cast<std::size_t>(open->position);
   if (position >= data.size()) return result;
@@ -148,15 +153,8 @@ FileResult<std::int64_t> FakeFileSystem::Seek(const FileHandle& file, std::int64
                                               SeekOrigin origin) {
   std::lock_guard lock(mutex_);
   FileResult<std::int64_t> result;
-  if (auto failed = Intercept(FileCall::kSeek)) {
-    result.status = *failed;
-    return result;
-  }
-  OpenFile* open = Find(file);
-  if (open == nullptr) {
-    result.status = Failure(EBADF, "seek");
-    return result;
-  }
+  OpenFile* open = Begin(FileCall::kSeek, file, "seek", &result.status);
+  if (open == nullptr) return result;
   std::int64_t base = 0;
   if (origin == SeekOrigin::kCurrent) base = open->position;
   if (origin == SeekOrigin::kEnd) base = static_cast<std::int64_t>(open->node->data.size());
@@ -172,15 +170,8 @@ FileResult<std::int64_t> FakeFileSystem::Seek(const FileHandle& file, std::int64
 FileResult<std::int64_t> FakeFileSystem::Size(const FileHandle& file) {
   std::lock_guard lock(mutex_);
   FileResult<std::int64_t> result;
-  if (auto failed = Intercept(FileCall::kSize)) {
-    result.status = *failed;
-    return result;
-  }
-  OpenFile* open = Find(file);
-  if (open == nullptr) {
-    result.status = Failure(EBADF, "stat");
-    return result;
-  }
+  OpenFile* open = Begin(FileCall::kSize, file, "stat", &result.status);
+  if (open == nullptr) return result;
   result.value = static_cast<std::int64_t>(open->node->data.size());
   return result;
 }
@@ -189,15 +180,8 @@ FileResult<FileId> FakeFileSystem::Identity(const FileHandle& file) {
   std::lock_guard lock(mutex_);
   FileResult<FileId> result;
   // A stat call like Size, so the same switch makes it fail.
-  if (auto failed = Intercept(FileCall::kSize)) {
-    result.status = *failed;
-    return result;
-  }
-  OpenFile* open = Find(file);
-  if (open == nullptr) {
-    result.status = Failure(EBADF, "stat");
-    return result;
-  }
+  OpenFile* open = Begin(FileCall::kSize, file, "stat", &result.status);
+  if (open == nullptr) return result;
   result.value = FileId{0, open->node->serial};
   return result;
 }

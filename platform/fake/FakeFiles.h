@@ -72,6 +72,9 @@ class FakeFileSystem final : public IFileSystem {
   // Counts the call and tells whether a switch makes it fail; needs the lock.
   std::optional<FileStatus> Intercept(FileCall call);
   OpenFile* Find(const FileHandle& file);
+  // Intercept and Find for a call on an open file: the file, or null with
+  // `status` set to the injected failure or EBADF.
+  OpenFile* Begin(FileCall call, const FileHandle& file, const char* what, FileStatus* status);
   std::shared_ptr<Node> NewNode();
   FileHandle Register(std::shared_ptr<Node> node, bool canRead, bool canWrite);
 

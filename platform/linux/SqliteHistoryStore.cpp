@@ -84,7 +84,7 @@ std::string SqliteHistoryStore::Failure(const char* what) {
 
 std::string SqliteHistoryStore::Open() {
   if (db_ != nullptr) return {};
-  std::string reason = OpenFile(true);
+  std::string reason = sqlite::OpenStoreFile(path_, true, &read_only_, &db_);
   if (reason.empty()) reason = PrepareSchema();
   if (reason.empty()) return {};
   Close();
@@ -93,7 +93,7 @@ std::string SqliteHistoryStore::Open() {
 
 std::string SqliteHistoryStore::OpenForReading() {
   if (db_ != nullptr) return {};
-  std::string reason = OpenFile(false);
+  std::string reason = sqlite::OpenStoreFile(path_, false, &read_only_, &db_);
   if (reason.empty() &&
       sqlite::QueryInt(db_, "PRAGMA application_id", -1) != static_cast<sqlite3_int64>(kApplicationId))
     reason = sqlite::QueryInt(db_, "PRAGMA application_id", -1) == -1 ? Failure("cannot read it")
@@ -101,20 +101,6 @@ std::string SqliteHistoryStore::OpenForReading() {
   if (reason.empty()) return {};
   Close();
   return "History " + path_ + " cannot be read: " + reason;
-}
-
-std::string SqliteHistoryStore::OpenFile(bool create) {
-  if (path_.empty()) return "no home directory to keep it in";
-  if (create) {
-    if (std::string error = sqlite::MakeParentDirectories(path_); !error.empty()) return error;
-    if (std::string error = sqlite::CreatePrivateFile(path_); !error.empty()) return error;
-  } else if (access(path_.c_str(), R_OK) != 0) {
-    return sqlite::ErrnoText("cannot read", path_);
-  }
-  read_only_ = !create || sqlite::ReadOnlyFile(path_);
-  const int rc = sqlite::OpenDatabase(path_, read_only_, &db_);
-  if (rc != SQLITE_OK) return db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-  return {};
 }
 
 std::string SqliteHistoryStore::PrepareSchema() {
@@ -129,17 +115,9 @@ std::string SqliteHistoryStore::PrepareSchema() {
   sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   if (!empty) return {};
-  const std::string create = std::string("PRAGMA auto_vacuum=INCREMENTAL;BEGIN IMMEDIATE;") + kSchema +
-                             "PRAGMA application_id=" + std::to_string(kApplicationId) +
-                             ";PRAGMA user_version=" + std::to_string(kFormatVersion) + ";COMMIT;";
-  char* error = nullptr;
-  if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::string message = error != nullptr ? error : "cannot create the tables";
-    sqlite3_free(error);
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return message;
-  }
-  return {};
+  // Before the first table, or it cannot be switched on without a full vacuum.
+  sqlite3_exec(db_, "PRAGMA auto_vacuum=INCREMENTAL", nullptr, nullptr, nullptr);
+  return sqlite::CreateSchema(db_, kSchema, kApplicationId, kFormatVersion);
 }
 
 void SqliteHistoryStore::Close() {

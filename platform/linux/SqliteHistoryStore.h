@@ -50,7 +50,6 @@ class SqliteHistoryStore : public IHistoryStore {
   void Close();
 
  private:
-  std::string OpenFile(bool create);
   std::string PrepareSchema();
   std::int64_t SubjectId(const std::string& subject);
   // The smallest record id whose wall time is at least `wallMs`, found by

@@ -95,7 +95,7 @@ std::string SqliteRegistryStore::DefaultPath() {
 std::string SqliteRegistryStore::Open() {
   open_attempted_ = true;
   if (db_ != nullptr) return {};
-  std::string reason = OpenFile();
+  std::string reason = sqlite::OpenStoreFile(path_, true, &read_only_, &db_);
   if (reason.empty()) reason = PrepareSchema();
   if (reason.empty()) {
     open_error_.clear();
@@ -104,16 +104,6 @@ std::string SqliteRegistryStore::Open() {
   Close();
   open_error_ = "Settings store " + path_ + " cannot be opened: " + reason;
   return open_error_;
-}
-
-std::string SqliteRegistryStore::OpenFile() {
-  if (path_.empty()) return "no home directory to keep it in";
-  if (std::string error = sqlite::MakeParentDirectories(path_); !error.empty()) return error;
-  if (std::string error = sqlite::CreatePrivateFile(path_); !error.empty()) return error;
-  read_only_ = sqlite::ReadOnlyFile(path_);
-  const int rc = sqlite::OpenDatabase(path_, read_only_, &db_);
-  if (rc != SQLITE_OK) return db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-  return {};
 }
 
 std::string SqliteRegistryStore::PrepareSchema() {
@@ -134,18 +124,9 @@ std::string SqliteRegistryStore::PrepareSchema() {
     has_schema_ = true;
     return {};
   }
-  const std::string create = std::string("BEGIN IMMEDIATE;") + kSchema +
-                             "PRAGMA application_id=" + std::to_string(kApplicationId) +
-                             ";PRAGMA user_version=" + std::to_string(kFormatVersion) + ";COMMIT;";
-  char* error = nullptr;
-  if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::string message = error != nullptr ? error : "cannot create the tables";
-    sqlite3_free(error);
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return message;
-  }
-  has_schema_ = true;
-  return {};
+  std::string error = sqlite::CreateSchema(db_, kSchema, kApplicationId, kFormatVersion);
+  has_schema_ = error.empty();
+  return error;
 }
 
 void SqliteRegistryStore::Close() {

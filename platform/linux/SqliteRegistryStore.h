@@ -70,7 +70,6 @@ class SqliteRegistryStore : public IRegistryStore {
     std::string folded;
   };
 
-  std::string OpenFile();
   std::string PrepareSchema();
   // Resolves `subKey` below `parent` into `ref`.
   RegStatus Locate(HKey parent, const std::string& subKey, KeyRef* ref);

@@ -105,6 +105,32 @@ int OpenDatabase(const std::string& path, bool readOnly, sqlite3** db) {
   return SQLITE_OK;
 }
 
+std::string OpenStoreFile(const std::string& path, bool create, bool* readOnly, sqlite3** db) {
+  if (path.empty()) return "no home directory to keep it in";
+  if (create) {
+    if (std::string error = MakeParentDirectories(path); !error.empty()) return error;
+    if (std::string error = CreatePrivateFile(path); !error.empty()) return error;
+  } else if (access(path.c_str(), R_OK) != 0) {
+    return ErrnoText("cannot read", path);
+  }
+  *readOnly = !create || ReadOnlyFile(path);
+  const int rc = OpenDatabase(path, *readOnly, db);
+  if (rc != SQLITE_OK) return *db != nullptr ? sqlite3_errmsg(*db) : sqlite3_errstr(rc);
+  return {};
+}
+
+std::string CreateSchema(sqlite3* db, const char* schema, int applicationId, int formatVersion) {
+  const std::string create = std::string("BEGIN IMMEDIATE;") + schema +
+                             "PRAGMA application_id=" + std::to_string(applicationId) +
+                             ";PRAGMA user_version=" + std::to_string(formatVersion) + ";COMMIT;";
+  char* error = nullptr;
+  if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return {};
+  std::string message = error != nullptr ? error : "cannot create the tables";
+  sqlite3_free(error);
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  return message;
+}
+
 sqlite3_int64 QueryInt(sqlite3* db, const char* sql, sqlite3_int64 fallback) {
   Statement query(db, sql);
   return query.Step() == SQLITE_ROW ? query.ColumnInt(0) : fallback;

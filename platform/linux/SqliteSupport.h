@@ -66,6 +66,15 @@ bool ReadOnlyFile(const std::string& path);
 // Opens with the settings every store of ours uses: extended result codes, a
 // busy time-out, and nothing in the file may run code of its own.
 int OpenDatabase(const std::string& path, bool readOnly, sqlite3** db);
+// Opens a store's file: when `create`, makes it (and its folders, privately)
+// if it is missing; otherwise it must exist and be readable. `readOnly` is set
+// when the file may only be read. Empty on success, else why not; `db` may be
+// set even then, for the caller to close.
+std::string OpenStoreFile(const std::string& path, bool create, bool* readOnly, sqlite3** db);
+// Creates a new store's tables in one transaction and stamps the file with
+// the application id and format version. Empty on success, else why not (and
+// nothing is left half-made).
+std::string CreateSchema(sqlite3* db, const char* schema, int applicationId, int formatVersion);
 // The value of a one-row, one-column query, or `fallback` when it fails.
 sqlite3_int64 QueryInt(sqlite3* db, const char* sql, sqlite3_int64 fallback);
 // Checks that an open file is one of ours (its application id, or an empty
