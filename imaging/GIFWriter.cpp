@@ -268,6 +268,17 @@ std::uint8_t LabelOf(TGIFExtensionType type) {
   return gif::kCommentLabel;
 }
 
+// The rows bottom-up, as a GIF wants them. One copy per depth, each with the
+// coding loop inlined and registers of its own.
+template <int Depth>
+[[gnu::noinline]] void AddRows(LzwEncoder& encoder, const std::uint8_t* bits, std::size_t stride, int width,
+                               int height, const std::function<void(int)>& rowDone) {
+  for (int y = 0; y < height; ++y) {
+    encoder.Add<Depth>(bits + static_cast<std::size_t>(height - 1 - y) * stride, width);
+    if (rowDone) rowDone(y + 1);
+  }
+}
+
 int PercentOf(int done, int total) {
   return total <= 0 ? 100 : static_cast<int>(std::lround(100.0 * done / total));
 }
@@ -284,14 +295,10 @@ std::vector<std::uint8_t> EncodeGIFPixels(const std::uint8_t* bits, std::size_t 
   std::vector<std::uint8_t> out;
   out.reserve(size / 2 + 16);
   LzwEncoder encoder(depth == 1 ? 2 : depth, out);
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* row = bits + static_cast<std::size_t>(height - 1 - y) * stride;
-    switch (depth) {
-      case 1: encoder.Add<1>(row, width); break;
-      case 4: encoder.Add<4>(row, width); break;
-      default: encoder.Add<8>(row, width); break;
-    }
-    if (rowDone) rowDone(y + 1);
+  switch (depth) {
+    case 1: AddRows<1>(encoder, bits, stride, width, height, rowDone); break;
+    case 4: AddRows<4>(encoder, bits, stride, width, height, rowDone); break;
+    default: AddRows<8>(encoder, bits, stride, width, height, rowDone); break;
   }
   encoder.Finish();
   return out;
