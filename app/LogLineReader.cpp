@@ -132,11 +132,10 @@ void LogLineReader::Forget() {
 }
 
 bool LogLineReader::SameFileAsBefore(platform::IFileSystem& files, const platform::FileHandle& file,
-                                     const platform::FileId& id) {
+                                     const platform::FileId& id, std::int64_t size) {
   if (!valid_ || !(id == id_)) return false;
   const std::int64_t known = scanner_.Consumed();
-  auto size = files.Size(file);
-  if (!size.Ok() || size.value < known) return false;
+  if (size < known) return false;
   // A file emptied and written again in place keeps its identity; its first
   // bytes or those just before the point we reached tell it apart.
   auto head = ReadAt(files, file, 0, head_.size());
@@ -156,14 +155,25 @@ void LogLineReader::Remember(std::string_view piece) {
 }
 
 LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const platform::FileHandle& file,
-                                          std::stop_token stop) {
+                                          std::stop_token stop, std::int64_t limit) {
   Result result;
   auto id = files.Identity(file);
   if (!id.Ok()) {
     result.status = std::move(id.status);
     return result;
   }
-  if (!SameFileAsBefore(files, file, id.value)) {
+  auto size = files.Size(file);
+  if (!size.Ok()) {
+    result.status = std::move(size.status);
+    return result;
+  }
+  const bool same = SameFileAsBefore(files, file, id.value, size.value);
+  const std::int64_t from = !same ? 0 : scanner_.Ended() ? size.value : scanner_.Consumed();
+  if (size.value - from > limit) {
+    result.tooLong = true;
+    return result;
+  }
+  if (!same) {
     Forget();
     id_ = id.value;
   }

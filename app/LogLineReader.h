@@ -63,27 +63,27 @@ class LogLineReader {
   struct Result {
     platform::FileStatus status;
     std::optional<std::string> newest;  // the file's newest line, if it has one
+    bool tooLong = false;               // more than the limit to read: nothing was read
     bool Ok() const { return status.Ok(); }
   };
+  static constexpr std::int64_t kNoLimit = INT64_MAX;
 
   // Reads the open `file` to its end (or its Ctrl-Z). Moves the file position.
+  // When more than `limit` bytes would have to be read, reads none and keeps
+  // what it knows, so that a later Read (on another thread) can go on.
   // A stop request ends the read early, as a failure.
-  Result Read(platform::IFileSystem& files, const platform::FileHandle& file, std::stop_token stop = {});
+  Result Read(platform::IFileSystem& files, const platform::FileHandle& file, std::stop_token stop = {},
+              std::int64_t limit = kNoLimit);
   // Bytes of the last file read that a later read need not read again.
   std::int64_t Resumable() const { return valid_ ? scanner_.Consumed() : 0; }
   void Forget();
-  // Goes on from what `other` has read when it got further; the next Read
-  // still checks that the file is the one `other` read.
-  void TakeOver(LogLineReader&& other) {
-    if (other.Resumable() > Resumable()) *this = std::move(other);
-  }
 
   // How much is compared at each end of the remembered part.
   static constexpr std::size_t kCheckBytes = 16 * 1024;
 
  private:
   bool SameFileAsBefore(platform::IFileSystem& files, const platform::FileHandle& file,
-                        const platform::FileId& id);
+                        const platform::FileId& id, std::int64_t size);
   // Keeps the first and the last kCheckBytes of what has been read.
   void Remember(std::string_view piece);
 

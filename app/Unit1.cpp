@@ -230,7 +230,9 @@ void TForm1::MeasureWatchedLog() {
   if (measured) {
     WatchedLogSize = size;
     LogEvent("Monitoring file " + path + ", Size=" + std::to_string(size) + "b");
-    WarmUpLogReader(path);
+    // The size just measured is the base now, whatever was waiting.
+    watchedLog_->changePending = false;
+    ReadLogInBackground(path, std::make_shared<LogLineReader>());
   } else {
     LogEvent("File to monitor not found (" + path + ")");
   }

@@ -125,7 +125,9 @@ class TForm1 : public TForm {
   // Renews the window's size and outline from the picture it shows.
   void RenewOutline();
   // Bytes of the watched log that the next change need not read again.
-  std::int64_t WatchedLogBytesKnown() const { return logReader_->Resumable(); }
+  std::int64_t WatchedLogBytesKnown() const { return watchedLog_->reader.Resumable(); }
+  // The watched log is being read in the background.
+  bool WatchedLogReading() const { return watchedLog_->reading != 0; }
 
   // --- connection history (Unit1History.cpp) -----------------------------------
   // Starts recording when the platform keeps a history; the scope and the
@@ -232,15 +234,22 @@ class TForm1 : public TForm {
   TPopupMenu* PopupMenu2 = nullptr;
 
  private:
-  void CreateLayout();                            // the stored form description (Unit1Layout.cpp)
-  void LoadSettings();                            // start-up step 8
-  void SaveSettings();                            // the guarded block of the save
-  void MeasureWatchedLog();                       // start-up step 10, and after a log file is chosen
-  void WarmUpLogReader(const std::string& path);  // reads a measured log ahead, off the GUI thread
+  void CreateLayout();       // the stored form description (Unit1Layout.cpp)
+  void LoadSettings();       // start-up step 8
+  void SaveSettings();       // the guarded block of the save
+  void MeasureWatchedLog();  // start-up step 10, and after a log file is chosen
+  // Reads the watched log on from where `reader` stopped, off the GUI thread;
+  // FinishLogRead takes the result back on the GUI thread.
+  void ReadLogInBackground(const std::string& path, std::shared_ptr<LogLineReader> reader);
+  void FinishLogRead(std::uint64_t read, LogLineReader&& reader, bool ok);
   // Lets the user choose a file for `field` in `dialog`, with the window
   // ordinary while the dialog is up; true when a file was chosen.
   bool SelectFile(TOpenDialog& dialog, TEdit& field);
-  void WatchLogFile();      // the watch timer's log-file half
+  void WatchLogFile();  // the watch timer's log-file half
+  // Logs the newest line of a changed log, or hands a long read to the
+  // background; false when the file has no line or cannot be read.
+  bool CopyNewestLogLine(platform::IFileSystem& files, const platform::FileHandle& file,
+                         const std::string& path);
   void WatchApplication();  // the watch timer's application half
   // Starts the watched program; false when the system refused.
   bool StartWatchedProgram(const std::string& command, bool automatic);
@@ -261,11 +270,18 @@ class TForm1 : public TForm {
   void DrainLog();
   void WriteLogLine(const PendingLine& line);
 
-  // The watched log, read as far as it is known (GUI thread only). A new log
-  // is read once in the background, so that its first change costs the GUI
-  // thread no more than the later ones.
-  std::shared_ptr<LogLineReader> logReader_ = std::make_shared<LogLineReader>();
-  std::jthread logWarmUp_;
+  // The watched log, read as far as it is known (GUI thread only). What would
+  // cost the GUI thread more than a short read is read in the background: a
+  // newly chosen log, and a change that brings a new or much grown file. A
+  // change that comes meanwhile logs its line when that read ends.
+  struct WatchedLog {
+    LogLineReader reader;        // with the background read while one runs
+    std::uint64_t reads = 0;     // background reads started
+    std::uint64_t reading = 0;   // the one running; 0: none
+    bool changePending = false;  // a change announced, its line still to come
+  };
+  std::shared_ptr<WatchedLog> watchedLog_ = std::make_shared<WatchedLog>();
+  std::jthread logReadThread_;  // after watchedLog_: stopped and joined first
 
   std::mutex logMutex_;
   std::deque<PendingLine> logQueue_;

@@ -35,8 +35,12 @@ class AppFixture : public ::testing::Test {
   AppFixture();
   ~AppFixture() override;
 
-  // Creates the main window (running FormCreate).
+  // Creates the main window (running FormCreate) and waits for the read of
+  // the watched log that it starts.
   TForm1& Start();
+  // Waits until the watched log is no longer read in the background, and
+  // takes the result.
+  void SettleLogRead();
   // The key of a setting for the test user.
   static std::string SettingKey(const std::string& name);
   void SeedInteger(const std::string& name, std::int32_t value);

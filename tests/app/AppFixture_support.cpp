@@ -38,7 +38,13 @@ AppFixture::~AppFixture() {
 
 TForm1& AppFixture::Start() {
   form = std::make_unique<TForm1>(nullptr);
+  SettleLogRead();
   return *form;
+}
+
+void AppFixture::SettleLogRead() {
+  for (int i = 0; i < 600 && form->WatchedLogReading(); ++i) loop.WaitForPosts(100);
+  ASSERT_FALSE(form->WatchedLogReading());
 }
 
 std::string AppFixture::SettingKey(const std::string& name) {

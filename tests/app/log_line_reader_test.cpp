@@ -128,12 +128,12 @@ class CountingFiles final : public platform::IFileSystem {
 
 class LogLineReaderTest : public ::testing::Test {
  protected:
-  LogLineReader::Result ReadLog() {
+  LogLineReader::Result ReadLog(std::int64_t limit = LogLineReader::kNoLimit) {
     auto opened =
         files.Open("log", platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
     EXPECT_TRUE(opened.Ok());
     counting.bytesRead = 0;
-    LogLineReader::Result result = reader.Read(counting, opened.value);
+    LogLineReader::Result result = reader.Read(counting, opened.value, {}, limit);
     files.Close(opened.value);
     return result;
   }
@@ -165,14 +165,24 @@ TEST_F(LogLineReaderTest, AGrowingLogIsReadOnlyWhereItGrew) {
   EXPECT_LE(counting.bytesRead, 7 + 2 * LogLineReader::kCheckBytes);
   EXPECT_EQ(reader.Resumable(), static_cast<std::int64_t>(text.size()));
 
+  // More than the limit to read: nothing read, the place kept for a read
+  // without one.
+  text += std::string(100000, 'y') + "\nthird";
+  Rewrite(text);
+  const LogLineReader::Result tooLong = ReadLog(99999);
+  EXPECT_TRUE(tooLong.Ok() && tooLong.tooLong && !tooLong.newest);
+  EXPECT_LE(counting.bytesRead, 2 * LogLineReader::kCheckBytes);
+  EXPECT_EQ(ReadLog(100006).newest, "third");
+  EXPECT_LE(counting.bytesRead, 100006 + 2 * LogLineReader::kCheckBytes);
+
   text +=
       "\x1A"
       "gone\r\n";
   Rewrite(text);
-  EXPECT_EQ(ReadLog().newest, "second");
+  EXPECT_EQ(ReadLog().newest, "third");
   text += "more after the end\r\n";
   Rewrite(text);
-  EXPECT_EQ(ReadLog().newest, "second");
+  EXPECT_EQ(ReadLog().newest, "third");
 }
 
 TEST_F(LogLineReaderTest, RewrittenTruncatedOrReplacedLogsAreReadAnew) {
