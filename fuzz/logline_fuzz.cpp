@@ -1,7 +1,8 @@
 // The log watch's line reader against the plain byte-at-a-time reader. The
 // first bytes choose where the text is cut; the log then grows piece by piece
 // (now and then rewritten in place), and after every piece the scanner and the
-// file reader must give the line the plain reader gives for the whole text.
+// file reader, with or without a limit, must give the line the plain reader
+// gives for the whole text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,11 +34,17 @@ void WriteLog(FakeFileSystem& files, std::string_view text, bool rewrite) {
   files.Close(opened.value);
 }
 
-std::optional<std::string> ReadLog(FakeFileSystem& files, qv::LogLineReader& reader) {
+// First with a limit, as the GUI thread reads: a read over it reads nothing
+// and must leave the reader able to go on, as the background read does.
+std::optional<std::string> ReadLog(FakeFileSystem& files, qv::LogLineReader& reader, std::int64_t limit) {
   namespace p = qv::platform;
   auto opened = files.Open("log", p::kGenericRead, p::kFileShareWrite, p::kOpenExisting);
   Check(opened.Ok());
-  qv::LogLineReader::Result result = reader.Read(files, opened.value);
+  qv::LogLineReader::Result result = reader.Read(files, opened.value, {}, limit);
+  if (result.tooLong) {
+    Check(result.Ok() && !result.newest);
+    result = reader.Read(files, opened.value);
+  }
   files.Close(opened.value);
   Check(result.Ok());
   return result.newest;
@@ -71,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string* scanned = scanner.Newest();
     Check(expected.has_value() == (scanned != nullptr));
     Check(!expected || *expected == *scanned);
-    Check(ReadLog(files, reader) == expected);
+    Check(ReadLog(files, reader, static_cast<std::int64_t>(cut) * 4) == expected);
   }
   return 0;
 }
