@@ -12,6 +12,9 @@
 #include "imaging/IconCodec.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/ImgList.h"
+#include "platform/EventLoop.h"
+#include "platform/Services.h"
+#include "platform/linux/DesktopSession.h"
 #include "toolkit/Application.h"
 
 namespace {
@@ -63,6 +66,18 @@ int main(int argc, char** argv) {
     Application->ShowException(Exception(error));
   auto form = std::make_unique<TForm1>(nullptr);
   if (Application->ShowMainForm()) form->ShowForm();
+  // A later start rings here: the window comes back, from the notification
+  // area too. Stopped before the window and the loop go.
+  platform::InstanceDoorbell doorbell;
+  if (!session.DoorbellPath().empty() &&
+      !doorbell.Listen(session.DoorbellPath(), [loop = platform::Current().loop] {
+        loop->Post([] {
+          if (Form1 != nullptr) Form1->ShowOnSecondStart();
+        });
+      })) {
+    std::fprintf(stderr, "Quorvane: a second start will not bring this window back: %s\n",
+                 doorbell.Error().c_str());
+  }
   const int exitCode = Application->Run();
   form.reset();
   return exitCode;

@@ -158,7 +158,9 @@ SessionGuard::SessionGuard(const CommandLine& line) {
   const std::string lockPath = platform::InstanceLockPath(display);
   lock_ = std::make_unique<platform::InstanceLock>();
   switch (lock_->Acquire(lockPath)) {
-    case platform::InstanceLock::Result::kAcquired: return;
+    case platform::InstanceLock::Result::kAcquired:
+      doorbellPath_ = platform::InstanceDoorbell::PathFor(lockPath);
+      return;
     case platform::InstanceLock::Result::kFailed:
       // Better two copies than none: say so and go on.
       std::fprintf(stderr, "Quorvane: cannot take the instance lock (%s); starting anyway.\n",
@@ -167,8 +169,10 @@ SessionGuard::SessionGuard(const CommandLine& line) {
     case platform::InstanceLock::Result::kHeldByAnother: break;
   }
   const pid_t holder = platform::InstanceLock::HolderOf(lockPath);
-  bool raised = false;
-  if (holder > 0 && choice != platform::DisplayChoice::kNoDisplay) {
+  // The running copy shows its window itself, from the notification area too;
+  // one that does not answer (an older one) is raised when it is on screen.
+  bool raised = platform::InstanceDoorbell::Ring(platform::InstanceDoorbell::PathFor(lockPath));
+  if (!raised && holder > 0 && choice != platform::DisplayChoice::kNoDisplay) {
     platform::X11DesktopWindows desktop(line.display);
     for (const platform::DesktopWindow& window : desktop.List()) {
       if (window.threadId == static_cast<std::uint32_t>(holder) && window.caption == "Quorvane" &&

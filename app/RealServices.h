@@ -20,7 +20,8 @@ class InstanceLock;
 // DISPLAY is set), a Wayland session's limit is told once, and the lock of
 // one running copy per user and display is taken and held for the life of
 // this object. When ExitStatus() is not negative the program stops with it:
-// no X server (1), or already running (0, after raising the running window).
+// no X server (1), or already running (0, after asking the running copy to
+// show its window).
 class SessionGuard {
  public:
   explicit SessionGuard(const CommandLine& line);
@@ -29,9 +30,13 @@ class SessionGuard {
   SessionGuard& operator=(const SessionGuard&) = delete;
 
   int ExitStatus() const { return exitStatus_; }
+  // Where this copy, holding the lock, listens for later starts; "" when it
+  // does not hold it.
+  const std::string& DoorbellPath() const { return doorbellPath_; }
 
  private:
   std::unique_ptr<platform::InstanceLock> lock_;
+  std::string doorbellPath_;
   int exitStatus_ = -1;
 };
 

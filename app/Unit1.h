@@ -120,6 +120,9 @@ class TForm1 : public TForm {
   void panel3Click(TObject* Sender);            // send to the tray
   void FormHide(TObject* Sender);
   void SystemTrayClick(TObject* Sender);
+  // Another start of the program: the window comes back from the
+  // notification area or the taskbar, to the front.
+  void ShowOnSecondStart();
   void Label3Click(TObject* Sender);  // the web page
 
   // Renews the window's size and outline from the picture it shows.

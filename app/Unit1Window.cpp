@@ -115,6 +115,12 @@ void TForm1::SystemTrayClick(TObject*) {
   systemtray->RestoreFromTray();
 }
 
+void TForm1::ShowOnSecondStart() {
+  systemtray->RestoreFromTray();  // nothing when not in the notification area
+  if (WindowState() == TWindowState::wsMinimized) Application->Restore();
+  BringToFront();
+}
+
 void TForm1::Label3Click(TObject*) {
   GoToWeb1->Execute();
 }

@@ -1,12 +1,17 @@
 #include "platform/linux/DesktopSession.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -101,6 +106,95 @@ pid_t InstanceLock::HolderOf(const std::string& path) {
   long pid = 0;
   if (!(in >> pid) || pid <= 0) return 0;
   return static_cast<pid_t>(pid);
+}
+
+InstanceDoorbell::~InstanceDoorbell() {
+  if (thread_.joinable()) {
+    // An eventfd takes this write at once; the thread sees it and ends.
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+    thread_.join();
+  }
+  if (socket_ >= 0) {
+    ::close(socket_);
+    ::unlink(path_.c_str());
+  }
+  if (wake_ >= 0) ::close(wake_);
+}
+
+bool InstanceDoorbell::Listen(const std::string& path, std::function<void()> onRing) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socket_ >= 0 || path.empty() || path.size() >= sizeof address.sun_path) {
+    error_ = path + ": " + (socket_ >= 0 ? "already listening" : "not a usable socket path");
+    return false;
+  }
+  std::memcpy(address.sun_path, path.data(), path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    error_ = ErrnoText("socket");
+    return false;
+  }
+  // The lock is ours: a socket left there belongs to a copy that has died.
+  ::unlink(path.c_str());
+  // The folder is private already; the socket is made so too (not through
+  // the umask, which other threads share).
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::chmod(path.c_str(), kPrivateFile) != 0 || ::listen(fd, 4) != 0) {
+    error_ = ErrnoText(path);
+    ::close(fd);
+    ::unlink(path.c_str());
+    return false;
+  }
+  const int wake = ::eventfd(0, EFD_CLOEXEC);
+  if (wake < 0) {
+    error_ = ErrnoText("eventfd");
+    ::close(fd);
+    ::unlink(path.c_str());
+    return false;
+  }
+  socket_ = fd;
+  wake_ = wake;
+  path_ = path;
+  thread_ = std::thread([this, onRing = std::move(onRing)] { Serve(onRing); });
+  return true;
+}
+
+void InstanceDoorbell::Serve(const std::function<void()>& onRing) const {
+  for (;;) {
+    pollfd watched[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    if (::poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (watched[1].revents != 0) return;
+    const int caller = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (caller < 0) continue;
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    const bool ours =
+        ::getsockopt(caller, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == ::getuid();
+    // A caller that says nothing does not keep the door for long.
+    const timeval patience{1, 0};
+    ::setsockopt(caller, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char word[8] = {};
+    const ssize_t got = ours ? ::recv(caller, word, sizeof word, 0) : -1;
+    ::close(caller);
+    if (got == 4 && std::memcmp(word, "show", 4) == 0) onRing();
+  }
+}
+
+bool InstanceDoorbell::Ring(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.data(), path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool rang = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                    ::send(fd, "show", 4, MSG_NOSIGNAL) == 4;
+  ::close(fd);
+  return rang;
 }
 
 std::string DesktopExecQuoted(const std::string& program) {

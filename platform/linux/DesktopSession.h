@@ -4,7 +4,9 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 
 namespace qv::platform {
 
@@ -55,6 +57,37 @@ class InstanceLock {
 
 // The lock file of this user for `display` (e.g. ":0").
 std::string InstanceLockPath(const std::string& display);
+
+// The running copy's doorbell: a Unix socket beside its lock, where a second
+// start asks it to show its window, from the notification area too. Only
+// processes of this user are heard.
+class InstanceDoorbell {
+ public:
+  InstanceDoorbell() = default;
+  ~InstanceDoorbell();  // stops listening and removes the socket
+  InstanceDoorbell(const InstanceDoorbell&) = delete;
+  InstanceDoorbell& operator=(const InstanceDoorbell&) = delete;
+
+  // Listens at `path`, replacing what a copy that died left there (call it
+  // with the instance lock held). `onRing` runs on the doorbell's own thread.
+  // False, with Error() saying why, when it cannot.
+  bool Listen(const std::string& path, std::function<void()> onRing);
+  // Rings the copy listening at `path`; false when none answers.
+  static bool Ring(const std::string& path);
+  const std::string& Error() const { return error_; }
+
+  // The doorbell of the copy holding the lock file `lockPath`.
+  static std::string PathFor(const std::string& lockPath) { return lockPath + ".bell"; }
+
+ private:
+  void Serve(const std::function<void()>& onRing) const;
+
+  int socket_ = -1;
+  int wake_ = -1;  // ends the thread
+  std::string path_;
+  std::string error_;
+  std::thread thread_;
+};
 
 // Writes (on) or removes (off) the login-start entry `<appId>.desktop` in
 // $XDG_CONFIG_HOME/autostart (default ~/.config/autostart) that starts

@@ -179,6 +179,17 @@ TEST_F(WindowTest, MinimisingAndTheTrayKeepTheWatchesRunning) {
   EXPECT_EQ(tray.icons.size(), 1u);
   tray.Mouse(tray.icons.begin()->first, platform::kTrayLeftButtonUp);
   EXPECT_TRUE(Peer().visible) << "a single click restores too";
+
+  // Another start of the program brings the window back from the tray and
+  // from the taskbar.
+  f.OfficeButton2->Click();
+  f.ShowOnSecondStart();
+  EXPECT_TRUE(Peer().visible);
+  EXPECT_TRUE(tray.icons.empty());
+  f.ExplorerButton2->Click();
+  f.ShowOnSecondStart();
+  EXPECT_FALSE(Peer().minimized);
+  EXPECT_TRUE(Peer().visible);
 }
 
 TEST_F(WindowTest, TheWebLinkOpensThePageInTheRegisteredBrowser) {

@@ -1,14 +1,21 @@
-// Where the system log goes, the one-instance lock, the login-start entry and
-// the web browser's lookup, on the real file system.
+// Where the system log goes, the one-instance lock and its doorbell, the
+// login-start entry and the web browser's lookup, on the real file system.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "platform/fake/TempDir.h"
 #include "platform/linux/DesktopSession.h"
@@ -87,6 +94,53 @@ TEST(InstanceLock, HeldByOneHolderAndFreeAgainWhenItGoes) {
   EXPECT_EQ(InstanceLock().Acquire(dir.File("no/such/folder.lock")), InstanceLock::Result::kFailed);
   // Another process sees it held (flock of util-linux).
   EXPECT_EQ(std::system(("flock -n '" + path + "' true").c_str()), 256);
+}
+
+TEST(InstanceDoorbell, HeardFromThisUserOnlyAndGoneWithItsHolder) {
+  fake::TempDir dir;
+  const std::string path = InstanceDoorbell::PathFor(dir.File("quorvane-:5.lock"));
+  EXPECT_FALSE(InstanceDoorbell::Ring(path));  // nobody listens
+  dir.WriteFile("quorvane-:5.lock.bell", "");  // left by a copy that died
+  std::atomic<int> rings = 0;
+  {
+    InstanceDoorbell bell;
+    ASSERT_TRUE(bell.Listen(path, [&] { ++rings; })) << bell.Error();
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0077, 0u);
+    // Not heard: other words, and the right word from another user (let in
+    // past the file's permissions for the test).
+    const int other = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(other, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::send(other, "open", 4, MSG_NOSIGNAL), 4);
+    ::close(other);
+    if (::getuid() == 0) {
+      ASSERT_EQ(::chmod(dir.Path().c_str(), 0711) | ::chmod(path.c_str(), 0777), 0);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        // The doorbell may hang up before the word is out: only the call counts.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::setuid(65534) != 0) _exit(2);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) _exit(1);
+        [[maybe_unused]] const ssize_t sent = ::send(fd, "show", 4, MSG_NOSIGNAL);
+        _exit(0);
+      }
+      int status = -1;
+      ::waitpid(child, &status, 0);
+      EXPECT_EQ(status, 0) << "the other user's call did not get through";
+    }
+    EXPECT_TRUE(InstanceDoorbell::Ring(path));
+    EXPECT_TRUE(InstanceDoorbell::Ring(path));
+    // Callers are heard in turn: once both rings are in, the others were not.
+    for (int i = 0; i < 200 && rings < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(rings, 2);
+  }
+  EXPECT_NE(::access(path.c_str(), F_OK), 0);
+  EXPECT_FALSE(InstanceDoorbell::Ring(path));
 }
 
 TEST(Autostart, TheEntryIsWrittenWithAQuotedProgramAndRemoved) {

@@ -1,7 +1,8 @@
 // The real program under a real window manager (openbox) inside the test's X
 // server: no decorations, kept above other windows, its taskbar text, minimising
-// with the watches going on, dragging with the pointer, the small view's place,
-// and the outline kept through every view change and around the shutdown question.
+// with the watches going on and back on a second start, dragging with the
+// pointer, the small view's place, and the outline kept through every view
+// change and around the shutdown question.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -129,7 +130,8 @@ class WindowManagerTest : public QuorvaneE2E {
   pid_t wm_ = -1;
 };
 
-TEST_F(WindowManagerTest, ABareAboveWindowNamedQuorvaneThatMinimisesWithTheWatchesGoingOn) {
+TEST_F(WindowManagerTest,
+       ABareAboveWindowNamedQuorvaneThatMinimisesWithTheWatchesGoingOnAndComesBackOnASecondStart) {
   // The log-file watch every second, on a log of our own.
   const std::string watched = dir.File("watched.log");
   std::ofstream(watched) << "first line\r\n";
@@ -153,6 +155,18 @@ TEST_F(WindowManagerTest, ABareAboveWindowNamedQuorvaneThatMinimisesWithTheWatch
     seen = dir.ReadFile("quorvane.log").find("grown while minimised") != std::string::npos;
   }
   EXPECT_TRUE(seen) << "the log-file watch went on while minimised";
+
+  // Started again: the running copy comes back from the taskbar, the new one ends.
+  ProgramRun second(dir, registryFile, {dir.File("quorvane"), {}, {}, dir.File("second.err")});
+  EXPECT_EQ(second.WaitForExit(10000), 0);
+  EXPECT_NE(dir.ReadFile("second.err").find("its window was brought to the front"), std::string::npos)
+      << dir.ReadFile("second.err");
+  bool back = false;
+  for (int i = 0; i < 50 && !back; ++i) {
+    std::this_thread::sleep_for(100ms);
+    back = Property(window_, "WM_STATE").find("Normal") != std::string::npos;
+  }
+  EXPECT_TRUE(back) << Property(window_, "WM_STATE");
 }
 
 TEST_F(WindowManagerTest, DraggingKeepsThePressedPointUnderThePointer) {
