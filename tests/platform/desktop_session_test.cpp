@@ -136,7 +136,7 @@ TEST(InstanceDoorbell, HeardFromThisUserOnlyAndGoneWithItsHolder) {
     EXPECT_TRUE(InstanceDoorbell::Ring(path));
     EXPECT_TRUE(InstanceDoorbell::Ring(path));
     // Callers are heard in turn: once both rings are in, the others were not.
-    for (int i = 0; i < 200 && rings < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 1000 && rings < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(rings, 2);
   }
   EXPECT_NE(::access(path.c_str(), F_OK), 0);
