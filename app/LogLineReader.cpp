@@ -1,5 +1,6 @@
 #include "app/LogLineReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -68,6 +69,14 @@ void LogLineScanner::Feed(std::string_view piece) {
   line_.clear();
   AppendCapped(line_, piece.substr(last + 1));
   afterCr_ = piece[last] == '\r' && last + 1 == piece.size();
+}
+
+void LogLineScanner::FeedZeros(std::int64_t count) {
+  if (ended_ || count <= 0) return;
+  consumed_ += count;
+  afterCr_ = false;
+  if (line_.size() < kMaxLogLine)
+    line_.append(static_cast<std::size_t>(std::min<std::int64_t>(count, kMaxLogLine - line_.size())), '\0');
 }
 
 const std::string* LogLineScanner::Newest() const {
@@ -154,6 +163,19 @@ void LogLineReader::Remember(std::string_view piece) {
   }
 }
 
+void LogLineReader::SkipHole(platform::IFileSystem& files, const platform::FileHandle& file) {
+  // A failed search (no data left, or none the file system can name) leaves the
+  // position where it was: the read goes on there.
+  const std::int64_t at = scanner_.Consumed();
+  auto data = files.Seek(file, at, platform::SeekOrigin::kData);
+  if (!data.Ok() || data.value <= at) return;
+  const std::int64_t hole = data.value - at;
+  scanner_.FeedZeros(hole);
+  static const std::string zeros(kCheckBytes, '\0');
+  Remember(
+      std::string_view(zeros).substr(0, static_cast<std::size_t>(std::min<std::int64_t>(hole, kCheckBytes))));
+}
+
 LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const platform::FileHandle& file,
                                           std::stop_token stop, std::int64_t limit) {
   Result result;
@@ -191,6 +213,7 @@ LogLineReader::Result LogLineReader::Read(platform::IFileSystem& files, const pl
         result.status = platform::FileStatus::Failure(ECANCELED, "read: stopped");
         return result;
       }
+      SkipHole(files, file);
       auto got = files.Read(file, std::span<char>(buffer.get(), kReadPiece));
       if (!got.Ok()) {
         result.status = std::move(got.status);

@@ -8,7 +8,8 @@
 // Logs grow to gigabytes while the GUI thread waits for the answer, so the
 // scanner works on whole pieces at memory speed (memchr-class searches) and
 // the reader remembers how far an unchanged file has been read: a log that only
-// grew costs the bytes it grew by.
+// grew costs the bytes it grew by. The holes of a sparse file (zeros, never a
+// line end nor a Ctrl-Z) are stepped over, not read.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,8 @@ inline constexpr char kEndOfText = 26;  // Ctrl-Z
 class LogLineScanner {
  public:
   void Feed(std::string_view piece);
+  // Feeds `count` zero bytes, as a hole of a sparse file reads.
+  void FeedZeros(std::int64_t count);
   void Reset() { *this = LogLineScanner(); }
 
   // The newest line of the text fed so far, taken as ending here; nullptr when
@@ -84,6 +87,8 @@ class LogLineReader {
  private:
   bool SameFileAsBefore(platform::IFileSystem& files, const platform::FileHandle& file,
                         const platform::FileId& id, std::int64_t size);
+  // Steps over a hole at the read position, feeding the scanner its zeros.
+  void SkipHole(platform::IFileSystem& files, const platform::FileHandle& file);
   // Keeps the first and the last kCheckBytes of what has been read.
   void Remember(std::string_view piece);
 

@@ -33,7 +33,10 @@ enum FileDisposition : unsigned {
   kOpenExisting = 3,  // never creates: a missing file fails the open
 };
 
-enum class SeekOrigin { kBegin, kCurrent, kEnd };
+// kData: the first byte at or after the offset that is not in a hole of a
+// sparse file (a hole reads as zeros). Where the file has no holes, or its file
+// system cannot tell, that is the offset itself; past the last data, ENXIO.
+enum class SeekOrigin { kBegin, kCurrent, kEnd, kData };
 
 // Success, or the system error number (errno values) with a readable text.
 struct FileStatus {

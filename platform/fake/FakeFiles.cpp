@@ -158,6 +158,11 @@ FileResult<std::int64_t> FakeFileSystem::Seek(const FileHandle& file, std::int64
   std::int64_t base = 0;
   if (origin == SeekOrigin::kCurrent) base = open->position;
   if (origin == SeekOrigin::kEnd) base = static_cast<std::int64_t>(open->node->data.size());
+  // No holes here: the data goes on to the end.
+  if (origin == SeekOrigin::kData && offset >= static_cast<std::int64_t>(open->node->data.size())) {
+    result.status = Failure(ENXIO, "seek");
+    return result;
+  }
   if (base + offset < 0) {
     result.status = Failure(EINVAL, "seek");
     return result;

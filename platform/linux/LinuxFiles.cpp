@@ -193,6 +193,7 @@ FileResult<std::int64_t> LinuxFileSystem::Seek(const FileHandle& file, std::int6
   int whence = SEEK_SET;
   if (origin == SeekOrigin::kCurrent) whence = SEEK_CUR;
   if (origin == SeekOrigin::kEnd) whence = SEEK_END;
+  if (origin == SeekOrigin::kData) whence = SEEK_DATA;
   off_t position = ::lseek(static_cast<int>(file.Id()), static_cast<off_t>(offset), whence);
   if (position < 0) {
     result.status = Failure(errno, "seek");

@@ -3,12 +3,17 @@
 // and are replaced.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <random>
 #include <string>
 
 #include "app/LogLineReader.h"
 #include "platform/fake/FakeFiles.h"
+#include "platform/fake/TempDir.h"
+#include "platform/linux/LinuxFiles.h"
 
 namespace qv::testing {
 namespace {
@@ -91,7 +96,7 @@ TEST(LogLineScannerTest, FollowsTheLineRules) {
 // Counts the bytes read, to tell a read that goes on from one that starts over.
 class CountingFiles final : public platform::IFileSystem {
  public:
-  explicit CountingFiles(FakeFileSystem& inner) : inner_(inner) {}
+  explicit CountingFiles(platform::IFileSystem& inner) : inner_(inner) {}
 
   platform::FileResult<platform::FileHandle> CreateOrTruncate(const std::string& path) override {
     return inner_.CreateOrTruncate(path);
@@ -123,7 +128,7 @@ class CountingFiles final : public platform::IFileSystem {
   std::size_t bytesRead = 0;
 
  private:
-  FakeFileSystem& inner_;
+  platform::IFileSystem& inner_;
 };
 
 class LogLineReaderTest : public ::testing::Test {
@@ -233,6 +238,56 @@ TEST_F(LogLineReaderTest, AFailedReadIsReportedAndTheNextStartsOver) {
   EXPECT_EQ(ReadLog().newest, "two");
   files.FailCalls(platform::fake::FileCall::kSize, EIO, 1);  // the identity is a stat call too
   EXPECT_FALSE(ReadLog().Ok());
+}
+
+TEST(LogLineReaderSparseTest, HolesAreSteppedOverAndReadAsZeros) {
+  platform::fake::TempDir dir;
+  platform::LinuxFileSystem real;
+  CountingFiles files(real);
+  const std::string path = dir.File("sparse.log");
+  std::mt19937 random(5);
+  LogLineReader reader;
+  std::string text;  // the file as it reads, holes as zeros
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  for (int round = 0; round < 40; ++round) {
+    // Holes of whole blocks, at the start, inside lines, between them and at
+    // the end (a file made longer); every fifth round the log starts anew.
+    if (round % 5 == 0) {
+      ASSERT_EQ(::ftruncate(fd, 0), 0);
+      text.clear();
+    }
+    text.resize(text.size() + 4096 * std::uniform_int_distribution<std::size_t>(0, 300)(random), '\0');
+    const std::string more = RandomLog(random);
+    ASSERT_EQ(::pwrite(fd, more.data(), more.size(), static_cast<off_t>(text.size())),
+              static_cast<ssize_t>(more.size()));
+    text += more;
+    if (round % 4 == 1) text.resize(text.size() + (1 << 20), '\0');
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(text.size())), 0);
+
+    auto opened =
+        files.Open(path, platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
+    ASSERT_TRUE(opened.Ok());
+    const LogLineReader::Result result = reader.Read(files, opened.value);
+    files.Close(opened.value);
+    ASSERT_TRUE(result.Ok());
+    ASSERT_EQ(result.newest, PlainNewestLine(text)) << "round " << round;
+  }
+  ::close(fd);
+
+  // Gigabytes of hole cost the bytes around it, not the hole.
+  ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+  ASSERT_EQ(::truncate(path.c_str(), std::int64_t{3} << 30), 0);
+  std::FILE* log = std::fopen(path.c_str(), "ab");
+  ASSERT_NE(log, nullptr);
+  std::fputs("\r\nlast\r\n", log);
+  std::fclose(log);
+  auto opened = files.Open(path, platform::kGenericRead, platform::kFileShareWrite, platform::kOpenExisting);
+  ASSERT_TRUE(opened.Ok());
+  files.bytesRead = 0;
+  EXPECT_EQ(reader.Read(files, opened.value).newest, "last");
+  EXPECT_LE(files.bytesRead, 2 * LogLineReader::kCheckBytes + 4096);
+  files.Close(opened.value);
 }
 
 }  // namespace
