@@ -1,7 +1,8 @@
 // An in-memory file system for tests: files are texts under exact path strings,
 // with switches that make calls fail and a way to pretend that another program
 // holds a file open for writing. The sharing and read-only rules are those of
-// the real backend, so code that passes here behaves the same on disk.
+// the real backend, so code that passes here behaves the same on disk. Whole
+// aligned blocks of 512 zero bytes are holes to SeekOrigin::kData.
 #pragma once
 
 #include <map>
